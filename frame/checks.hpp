@@ -1,0 +1,95 @@
+// Run-time checks: range-limited integers, arrays with checked indices, and the explicit
+// wrapping arithmetic that the system leaves unchecked.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <type_traits>
+#include <utility>
+
+#include "failure.hpp"
+
+namespace frame {
+
+// Fails with the constraint failure unless `condition` holds.
+constexpr void check(bool condition) {
+  if (!condition) [[unlikely]] {
+    raise_constraint_error();
+  }
+}
+
+// A 32-bit integer limited to lo..hi. Storing a value outside the range raises the constraint
+// failure; reading it back is free. Arithmetic happens on plain integers before the store.
+template <std::int32_t lo, std::int32_t hi>
+class ranged {
+  static_assert(lo <= hi);
+
+ public:
+  static constexpr std::int32_t first = lo;
+  static constexpr std::int32_t last = hi;
+
+  // The first value of the range, as a definite starting value.
+  constexpr ranged() = default;
+
+  // Implicit on purpose: every store of a plain integer is a checked store.
+  template <class integer>
+    requires std::is_integral_v<integer> && (!std::is_same_v<integer, bool>)
+  constexpr ranged(integer value)  // NOLINT(google-explicit-constructor)
+      : value_(static_cast<std::int32_t>(value)) {
+    check(std::cmp_greater_equal(value, lo) && std::cmp_less_equal(value, hi));
+  }
+
+  constexpr operator std::int32_t() const { return value_; }  // NOLINT(google-explicit-constructor)
+  [[nodiscard]] constexpr std::int32_t get() const { return value_; }
+
+ private:
+  std::int32_t value_ = lo;
+};
+
+// 0..2147483647.
+using natural = ranged<0, std::numeric_limits<std::int32_t>::max()>;
+
+// Two's complement wrapping arithmetic on 32-bit integers, through unsigned arithmetic so that
+// signed overflow never happens.
+constexpr std::int32_t wrapping_add(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+constexpr std::int32_t wrapping_sub(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+
+// Division truncating toward zero; a zero divisor, or the one quotient that does not fit,
+// raises the constraint failure instead of trapping.
+constexpr std::int32_t checked_div(std::int32_t a, std::int32_t b) {
+  check(b != 0 && !(a == std::numeric_limits<std::int32_t>::min() && b == -1));
+  return a / b;
+}
+
+// The value after incrementing a natural, checked: 2147483647 + 1 fails.
+constexpr natural checked_increment(natural n) { return natural(wrapping_add(n, 1)); }
+
+// A fixed array indexed lo..hi; every index is checked against those bounds.
+template <class element, std::int32_t lo, std::int32_t hi>
+class checked_array {
+  static_assert(lo <= hi);
+
+ public:
+  static constexpr std::int32_t first = lo;
+  static constexpr std::int32_t last = hi;
+
+  constexpr element& operator[](std::int32_t index) {
+    check(index >= lo && index <= hi);
+    return slots_[static_cast<std::size_t>(index - lo)];
+  }
+  constexpr const element& operator[](std::int32_t index) const {
+    check(index >= lo && index <= hi);
+    return slots_[static_cast<std::size_t>(index - lo)];
+  }
+
+ private:
+  // Value-initialised, so a slot never stored into still reads as a definite value.
+  element slots_[static_cast<std::size_t>(hi - lo) + 1]{};
+};
+
+}  // namespace frame

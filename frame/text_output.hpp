@@ -1,0 +1,26 @@
+// Text output: everything the program prints goes through here, unbuffered, to standard output.
+#pragma once
+
+#include <string_view>
+
+namespace frame {
+
+// Writes `text` and then a line feed. A write that fails raises the device error; the line may
+// then be incomplete on the output.
+void put_line(std::string_view text);
+
+// Writes `text` without ending the line.
+void put(std::string_view text);
+
+// Whether part of a line has been written and not yet ended.
+bool line_partly_written();
+
+// Ends the current line if part of one has been written; writes nothing otherwise. Used at
+// shutdown, also on the failure path, so it raises nothing and is async-signal-safe.
+void complete_partial_line();
+
+// Makes the C library's standard output and standard error unbuffered, so that anything written
+// through them stays in order with the lines written here.
+void unbuffer_standard_streams();
+
+}  // namespace frame

@@ -1,0 +1,141 @@
+// The frame's building blocks: checked stores and indices, wrapping arithmetic, failures passed
+// to a declared handler, fixed texts, the integer image and the clocks.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+
+#include "failure_test_support.hpp"
+#include "frame/checks.hpp"
+#include "frame/clock.hpp"
+#include "frame/fixed_text.hpp"
+#include "frame/integer_image.hpp"
+
+namespace {
+
+constexpr std::int32_t int_max = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t int_min = std::numeric_limits<std::int32_t>::min();
+
+using position = frame::ranged<1, 10000>;
+
+TEST(Ranged, StoresInsideTheRangeAndFailsOutside) {
+  EXPECT_EQ(position(1), 1);
+  EXPECT_EQ(position(10000), 10000);
+  EXPECT_EQ(position(), 1);
+  EXPECT_FAILURE(constraint_error, position(0));
+  EXPECT_FAILURE(constraint_error, position(10001));
+  EXPECT_FAILURE(constraint_error, position(std::int64_t{1} << 32 | 1));
+  EXPECT_FAILURE(constraint_error, position(std::uint32_t{0xFFFFFFFFu}));
+  EXPECT_EQ(frame::natural(int_max), int_max);
+  EXPECT_FAILURE(constraint_error, frame::natural(-1));
+}
+
+TEST(Ranged, IncrementingANaturalAtItsLimitFails) {
+  EXPECT_EQ(frame::checked_increment(frame::natural(int_max - 1)), int_max);
+  EXPECT_FAILURE(constraint_error, frame::checked_increment(frame::natural(int_max)));
+}
+
+TEST(CheckedArray, IndicesOutsideTheBoundsFail) {
+  frame::checked_array<int, 1, 3> slots;
+  EXPECT_EQ(slots[1], 0);
+  slots[3] = 7;
+  EXPECT_EQ(slots[3], 7);
+  EXPECT_FAILURE(constraint_error, slots[0]);
+  EXPECT_FAILURE(constraint_error, slots[4]);
+  EXPECT_FAILURE(constraint_error, slots[int_min]);
+}
+
+TEST(WrappingArithmetic, WrapsInTwosComplement) {
+  EXPECT_EQ(frame::wrapping_add(int_max, 1), int_min);
+  EXPECT_EQ(frame::wrapping_add(int_max, int_max), -2);
+  EXPECT_EQ(frame::wrapping_sub(int_min, 1), int_max);
+  EXPECT_EQ(frame::wrapping_add(3, 4), 7);
+}
+
+TEST(CheckedDivision, TruncatesAndRefusesZeroAndTheOverflowingQuotient) {
+  EXPECT_EQ(frame::checked_div(-7, 2), -3);
+  EXPECT_EQ(frame::checked_div(7, 2), 3);
+  EXPECT_FAILURE(constraint_error, frame::checked_div(1, 0));
+  EXPECT_FAILURE(constraint_error, frame::checked_div(int_min, -1));
+}
+
+TEST(Handled, GivesBackTheKindAndAbandonsTheRest) {
+  bool after = false;
+  const auto kind = frame::handled([&] {
+    frame::raise_failure(frame::failure_kind::device_error);
+    after = true;
+  });
+  EXPECT_EQ(kind, frame::failure_kind::device_error);
+  EXPECT_FALSE(after);
+  EXPECT_NO_FAILURE(after = true);
+  EXPECT_TRUE(after);
+}
+
+TEST(Handled, TheInnermostHandlerTakesTheFailure) {
+  std::optional<frame::failure_kind> inner;
+  const auto outer = frame::handled([&] {
+    inner = frame::handled([] { frame::raise_failure(frame::failure_kind::time_error); });
+    frame::raise_failure(frame::failure_kind::storage_error);
+  });
+  EXPECT_EQ(inner, frame::failure_kind::time_error);
+  EXPECT_EQ(outer, frame::failure_kind::storage_error);
+}
+
+TEST(PrintedName, EveryKindHasItsName) {
+  using frame::failure_kind;
+  EXPECT_EQ(frame::printed_name(failure_kind::constraint_error), "CONSTRAINT_ERROR");
+  EXPECT_EQ(frame::printed_name(failure_kind::storage_error), "STORAGE_ERROR");
+  EXPECT_EQ(frame::printed_name(failure_kind::program_error), "PROGRAM_ERROR");
+  EXPECT_EQ(frame::printed_name(failure_kind::time_error), "TIME_ERROR");
+  EXPECT_EQ(frame::printed_name(failure_kind::device_error), "DEVICE_ERROR");
+}
+
+TEST(FixedText, JoinsAndRefusesToOverrun) {
+  frame::fixed_text<8> text("abc");
+  text.append("de").append('f');
+  EXPECT_EQ(text.view(), "abcdef");
+  EXPECT_FAILURE(constraint_error, text.append("ghi"));
+  EXPECT_EQ(text.view(), "abcdef");
+  EXPECT_EQ((frame::join<16>("x", frame::integer_image(5), ".")).view(), "x 5.");
+}
+
+TEST(IntegerImage, BlankOrMinusThenDigits) {
+  struct image_case {
+    std::int32_t value;
+    const char* image;
+  };
+  for (const image_case& c : {image_case{0, " 0"}, image_case{10, " 10"}, image_case{-5, "-5"},
+                              image_case{7, " 7"}, image_case{int_max, " 2147483647"},
+                              image_case{int_min, "-2147483648"}, image_case{-10, "-10"}}) {
+    EXPECT_EQ(frame::integer_image(c.value).view(), c.image) << c.value;
+  }
+}
+
+TEST(Clock, ReadingsAreWholeMilliseconds) {
+  const frame::time calendar = frame::clock();
+  const frame::time stopwatch = frame::monotonic_clock();
+  EXPECT_EQ(calendar.nanoseconds % 1'000'000, 0);
+  EXPECT_EQ(stopwatch.nanoseconds % 1'000'000, 0);
+  // Calendar time counts from 1970: any reading today lies well past 2020.
+  EXPECT_GT(calendar.nanoseconds, std::int64_t{1'577'836'800} * 1'000'000'000);
+}
+
+TEST(Clock, TheStopwatchClockNeverGoesBack) {
+  frame::time previous = frame::monotonic_clock();
+  for (int i = 0; i < 1000; ++i) {
+    const frame::time next = frame::monotonic_clock();
+    EXPECT_GE(next - previous, 0);
+    previous = next;
+  }
+}
+
+TEST(Clock, ADifferenceThatDoesNotFitIsATimeError) {
+  const frame::time latest{std::numeric_limits<std::int64_t>::max()};
+  const frame::time earliest{std::numeric_limits<std::int64_t>::min()};
+  EXPECT_EQ(frame::time{5'000'000} - frame::time{2'000'000}, 3'000'000);
+  EXPECT_EQ(frame::time{2'000'000} - frame::time{5'000'000}, -3'000'000);
+  EXPECT_FAILURE(time_error, latest - earliest);
+  EXPECT_FAILURE(time_error, earliest - latest);
+}
+
+}  // namespace

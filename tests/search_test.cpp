@@ -1,0 +1,232 @@
+// The search routines and what they count, and the counter and stopwatch that measure them.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <vector>
+
+#include "failure_test_support.hpp"
+#include "search/velk_sr.hpp"
+
+namespace {
+
+using velk_sr::key_type;
+using velk_sr::search_result;
+using velk_sr::searchmethod;
+
+class SearchTest : public ::testing::Test {
+ protected:
+  void SetUp() override { velk_sr::reset_counts(); }
+
+  // The list 1, 3, ..., 2n - 1.
+  void odd_keys(std::int32_t n) {
+    for (std::int32_t i = 1; i <= n; ++i) {
+      l.data[i].key = 2 * i - 1;
+    }
+    l.count = n;
+  }
+  void keys(const std::vector<key_type>& ks) {
+    std::int32_t i = 0;
+    for (const key_type k : ks) {
+      l.data[++i].key = k;
+    }
+    l.count = i;
+  }
+  // Searches `target` and gives back the result and what the search added to the counter.
+  std::pair<search_result, std::int32_t> search(searchmethod method, key_type target,
+                                                std::int32_t location = 1) {
+    const std::int32_t before = velk_sr::cc;
+    const search_result r = method(l, target, false, location);
+    return {r, velk_sr::cc - before};
+  }
+
+  std::unique_ptr<velk_sr::list> owner = std::make_unique<velk_sr::list>();
+  velk_sr::list& l = *owner;
+};
+
+struct count_case {
+  key_type target;
+  bool found;
+  std::int32_t location;
+  std::int32_t added;
+};
+
+TEST_F(SearchTest, SequentialCountsOneForEachKeyExamined) {
+  odd_keys(10);
+  for (const count_case& c : {count_case{1, true, 1, 1}, count_case{7, true, 4, 4},
+                              count_case{19, true, 10, 10}, count_case{8, false, 10, 10},
+                              count_case{-5, false, 10, 10}}) {
+    const auto [r, added] = search(velk_sr::sequentialsearch, c.target);
+    EXPECT_EQ(r.found, c.found) << c.target;
+    EXPECT_EQ(r.location, c.location) << c.target;
+    EXPECT_EQ(added, c.added) << c.target;
+  }
+}
+
+TEST_F(SearchTest, Binary1CountsSmallerProbesAndTheFinalTest) {
+  odd_keys(10);
+  for (const count_case& c : {count_case{1, true, 1, 1}, count_case{19, true, 10, 4},
+                              count_case{20, false, 7, 4}, count_case{0, false, 7, 1},
+                              count_case{9, true, 5, 3}}) {
+    for (const searchmethod method : {velk_sr::binary1search, velk_sr::recbinary1search}) {
+      const auto [r, added] = search(method, c.target, 7);
+      EXPECT_EQ(r.found, c.found) << c.target;
+      EXPECT_EQ(r.location, c.location) << c.target;
+      EXPECT_EQ(added, c.added) << c.target;
+    }
+  }
+}
+
+TEST_F(SearchTest, TotalsOverOddAndEvenTargets) {
+  odd_keys(10);
+  struct total_case {
+    searchmethod method;
+    key_type first_even;
+    std::int32_t odd_total;
+    std::int32_t even_total;
+  };
+  for (const total_case& c : {total_case{velk_sr::sequentialsearch, 2, 55, 100},
+                              total_case{velk_sr::binary1search, 0, 25, 29},
+                              total_case{velk_sr::recbinary1search, 0, 25, 29}}) {
+    velk_sr::reset_counts();
+    for (key_type k = 1; k <= 19; k += 2) {
+      EXPECT_TRUE(c.method(l, k, false, 1).found) << k;
+    }
+    EXPECT_EQ(velk_sr::get_counts().comparisons, c.odd_total);
+    velk_sr::reset_counts();
+    for (key_type k = c.first_even; k <= 20; k += 2) {
+      EXPECT_FALSE(c.method(l, k, false, 1).found) << k;
+    }
+    EXPECT_EQ(velk_sr::get_counts().comparisons, c.even_total);
+  }
+}
+
+TEST_F(SearchTest, DuplicatesAreFoundAtTheLowestPosition) {
+  keys({1, 4, 4, 4, 4, 9, 9});
+  for (const searchmethod method :
+       {velk_sr::sequentialsearch, velk_sr::binary1search, velk_sr::recbinary1search}) {
+    EXPECT_EQ(method(l, 4, false, 1).location, 2);
+    EXPECT_EQ(method(l, 9, false, 1).location, 6);
+  }
+}
+
+TEST_F(SearchTest, EmptyListFindsNothingCountsNothingAndKeepsTheLocation) {
+  l.data[1].key = 5;  // a slot outside the list must not be looked at
+  l.count = 0;
+  for (const searchmethod method :
+       {velk_sr::sequentialsearch, velk_sr::binary1search, velk_sr::recbinary1search}) {
+    const auto [r, added] = search(method, 5, 42);
+    EXPECT_FALSE(r.found);
+    EXPECT_EQ(r.location, 42);
+    EXPECT_EQ(added, 0);
+  }
+}
+
+TEST_F(SearchTest, OneEntryCountsExactlyOneComparison) {
+  odd_keys(1);
+  for (const searchmethod method :
+       {velk_sr::sequentialsearch, velk_sr::binary1search, velk_sr::recbinary1search}) {
+    const auto [hit, hit_added] = search(method, 1);
+    EXPECT_TRUE(hit.found);
+    EXPECT_EQ(hit.location, 1);
+    EXPECT_EQ(hit_added, 1);
+    const auto [miss, miss_added] = search(method, 2);
+    EXPECT_FALSE(miss.found);
+    EXPECT_EQ(miss_added, 1);
+  }
+}
+
+TEST_F(SearchTest, FullListUnsuccessfulSequentialExaminesEveryEntry) {
+  odd_keys(10000);
+  const auto [r, added] = search(velk_sr::sequentialsearch, 20000);
+  EXPECT_FALSE(r.found);
+  EXPECT_EQ(r.location, 10000);
+  EXPECT_EQ(added, 10000);
+  const auto [last, last_added] = search(velk_sr::binary1search, 19999);
+  EXPECT_EQ(last.location, 10000);
+  EXPECT_EQ(last_added, 14);
+}
+
+TEST_F(SearchTest, IterativeAndRecursiveBinary1AgreeEverywhere) {
+  for (std::int32_t n = 0; n <= 12; ++n) {
+    odd_keys(n);
+    for (key_type target = -1; target <= 21; ++target) {
+      const auto [iterative, iterative_added] = search(velk_sr::binary1search, target, 3);
+      const auto [recursive, recursive_added] = search(velk_sr::recbinary1search, target, 3);
+      const auto [sequential, sequential_added] = search(velk_sr::sequentialsearch, target, 3);
+      EXPECT_EQ(iterative.found, recursive.found) << n << ' ' << target;
+      EXPECT_EQ(iterative.location, recursive.location) << n << ' ' << target;
+      EXPECT_EQ(iterative_added, recursive_added) << n << ' ' << target;
+      EXPECT_EQ(iterative.found, sequential.found) << n << ' ' << target;
+      if (iterative.found) {
+        EXPECT_EQ(iterative.location, sequential.location) << n << ' ' << target;
+      }
+    }
+  }
+}
+
+TEST_F(SearchTest, ProbesOutsideTheArrayFail) {
+  odd_keys(10);
+  EXPECT_FAILURE(constraint_error, velk_sr::recbinary1(l, 5, 0, 0));
+  EXPECT_FAILURE(constraint_error, velk_sr::recbinary1(l, 5, 0, 1));
+  EXPECT_FAILURE(constraint_error, velk_sr::recbinary1(l, 5, 10001, 10001));
+  // Beyond the count but inside the array, slots are read as they stand.
+  l.data[11].key = 21;
+  EXPECT_TRUE(velk_sr::recbinary1(l, 21, 1, 11).found);
+  // A sum that passes 2147483647 wraps to a negative probe, which the index check refuses.
+  EXPECT_FAILURE(constraint_error,
+                 velk_sr::recbinary1(l, 5, std::numeric_limits<std::int32_t>::max() - 1,
+                                     std::numeric_limits<std::int32_t>::max()));
+}
+
+TEST_F(SearchTest, CountingPastTheLimitFails) {
+  odd_keys(10);
+  for (const searchmethod method :
+       {velk_sr::sequentialsearch, velk_sr::binary1search, velk_sr::recbinary1search}) {
+    velk_sr::cc = std::numeric_limits<std::int32_t>::max();
+    EXPECT_FAILURE(constraint_error, method(l, 19, false, 1));
+  }
+  velk_sr::cc = std::numeric_limits<std::int32_t>::max() - 1;
+  EXPECT_NO_FAILURE(velk_sr::sequentialsearch(l, 1, false, 1));
+  EXPECT_EQ(velk_sr::cc, std::numeric_limits<std::int32_t>::max());
+}
+
+TEST(Stopwatch, ReadingTwiceChangesNothing) {
+  velk_sr::reset_counts();
+  velk_sr::cc = 17;
+  const velk_sr::counts first = velk_sr::get_counts();
+  const velk_sr::counts second = velk_sr::get_counts();
+  EXPECT_EQ(first.comparisons, 17);
+  EXPECT_EQ(second.comparisons, 17);
+  EXPECT_GE(first.interval, 0);
+  EXPECT_GE(second.interval, first.interval);
+  EXPECT_EQ(first.interval % 1'000'000, 0);
+  EXPECT_EQ(second.interval % 1'000'000, 0);
+}
+
+TEST(Stopwatch, ResetZeroesTheCounterAndRestartsTheInterval) {
+  velk_sr::cc = 5;
+  velk_sr::reset_counts();
+  const velk_sr::counts after = velk_sr::get_counts();
+  EXPECT_EQ(after.comparisons, 0);
+  EXPECT_GE(after.interval, 0);
+  EXPECT_LT(after.interval, 60'000'000'000);
+}
+
+TEST(Stopwatch, IntervalsAreWholeMillisecondsAndNeverNegative) {
+  velk_sr::reset_counts();
+  for (int i = 0; i < 2000; ++i) {
+    const velk_sr::duration interval = velk_sr::get_counts().interval;
+    ASSERT_GE(interval, 0);
+    ASSERT_EQ(interval % 1'000'000, 0);
+  }
+}
+
+TEST(Stopwatch, CalendarClockGivesTimeSince1970InWholeMilliseconds) {
+  const velk_sr::time now = velk_sr::clock();
+  EXPECT_EQ(now.nanoseconds % 1'000'000, 0);
+  EXPECT_GT(now.nanoseconds, std::int64_t{1'577'836'800} * 1'000'000'000);
+}
+
+}  // namespace
