@@ -1,0 +1,36 @@
+// The process frame: start-up, the units' initialisation, the main procedure, shutdown, and the
+// fault handler that turns processor and operating-system faults into failures.
+#pragma once
+
+#include <initializer_list>
+
+namespace frame {
+
+using unit_initializer = void (*)();
+using main_procedure = void (*)();
+
+// Runs a whole program and ends the process. In order: installs the fault handler, ignores
+// SIGPIPE (a write into a closed pipe then fails like any other and raises the device error),
+// gives the stack at least `stack_reserve` bytes, records the command line, makes the standard
+// streams unbuffered, calls each unit's initialiser once in the order given, calls `procedure`
+// once, completes a partly written line and exits with status 0. A failure anywhere ends the
+// process with the failure report and status 1 instead.
+[[noreturn]] void run(int argc, char** argv, std::initializer_list<unit_initializer> units,
+                      main_procedure procedure);
+
+// The stack the main procedure gets at least, when the system's hard limit allows it.
+inline constexpr long stack_reserve = 32L * 1024 * 1024;
+
+// The command line as the process received it.
+int argument_count();
+char** argument_vector();
+
+// Installs the fault handler on an alternate signal stack: SIGFPE raises the constraint failure;
+// a SIGSEGV next to the stack pointer (stack exhaustion) the storage failure; any other SIGSEGV,
+// SIGBUS, SIGILL or SIGTRAP the program failure. The handler reports and exits; it never returns.
+void install_fault_handler();
+
+// Runs the clean-up of the units: ends a partly written line of standard output.
+void finalize_units();
+
+}  // namespace frame
