@@ -1,5 +1,7 @@
 #include "velk_sr.hpp"
 
+#include "random/random_int.hpp"
+
 namespace velk_sr {
 
 frame::natural cc;
@@ -90,6 +92,89 @@ search_result recbinary1(const list& l, key_type target, std::int32_t bottom, st
   const bool found = l.data[top].key == target;
   count_comparison();
   return {found, found ? position(top) : location};
+}
+
+search_result binary2search(const list& l, key_type target, bool /*found*/, position location) {
+  if (key_cl::listempty(l)) {
+    // Nothing to probe, so there is no last position to give.
+    return {false, location};
+  }
+  std::int32_t top = l.count;
+  std::int32_t bottom = 1;
+  bool found = false;
+  std::int32_t mid = 0;
+  while (!found && top >= bottom) {
+    mid = probe(top, bottom);
+    const key_type key = l.data[mid].key;
+    count_comparison();
+    if (key == target) {
+      found = true;
+    } else {
+      count_comparison();
+      if (key > target) {
+        top = mid - 1;
+      } else {
+        bottom = mid + 1;
+      }
+    }
+  }
+  return {found, mid};
+}
+
+search_result recbinary2search(const list& l, key_type target, bool found, position location) {
+  return recbinary2(l, target, 1, l.count, found, location);
+}
+
+search_result recbinary2(const list& l, key_type target, std::int32_t bottom, std::int32_t top,
+                         bool found, position location) {
+  if (top < bottom) {
+    return {false, location};
+  }
+  const std::int32_t mid = probe(bottom, top);
+  const key_type key = l.data[mid].key;
+  count_comparison();
+  if (key == target) {
+    return {true, mid};
+  }
+  count_comparison();
+  if (key > target) {
+    return recbinary2(l, target, bottom, mid - 1, found, location);
+  }
+  return recbinary2(l, target, mid + 1, top, found, location);
+}
+
+void insertorder(const list_entry& x, list& l) {
+  if (key_cl::listfull(l)) {
+    // Refused by the list itself, with its message. Looking for the place first would step
+    // past the last position when every key is smaller.
+    key_cl::insertlist(1, x, l);
+    return;
+  }
+  position current = 1;
+  while (current <= key_cl::listsize(l)) {
+    list_entry currententry;
+    key_cl::retrievelist(current, currententry, l);
+    if (currententry.key >= x.key) {
+      break;
+    }
+    current = current + 1;
+  }
+  key_cl::insertlist(current, x, l);
+}
+
+void mixup(list& l) {
+  const std::int32_t n = key_cl::listsize(l);
+  const random_int::range ri_range(n);
+  random_int::generator g = ri_range.make_generator();
+  for (std::int32_t curposition = 1; curposition <= n - 1; ++curposition) {
+    const position newposition = ri_range.random(g);
+    list_entry temp1;
+    list_entry temp2;
+    key_cl::retrievelist(curposition, temp1, l);
+    key_cl::retrievelist(newposition, temp2, l);
+    key_cl::replacelist(curposition, temp2, l);
+    key_cl::replacelist(newposition, temp1, l);
+  }
 }
 
 }  // namespace velk_sr

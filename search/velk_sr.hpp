@@ -74,4 +74,30 @@ search_result recbinary1search(const list& l, key_type target, bool found, posit
 search_result recbinary1(const list& l, key_type target, std::int32_t bottom, std::int32_t top,
                          position location = position());
 
+// Binary search on an ascending list that tests the middle entry for equality first and stops
+// at the first probe that matches (with duplicates, not always the lowest position). Each probe
+// counts one for the equality test and, when that fails, one more for the ordering test. Not
+// found: `location` is the last position probed; an empty list probes nothing and gives
+// `location` back as passed in.
+search_result binary2search(const list& l, key_type target, bool found, position location);
+
+// The recursive form of binary2search: the same probes, results and count, except that when not
+// found `location` is given back as passed in.
+search_result recbinary2search(const list& l, key_type target, bool found, position location);
+
+// The recursive worker over bottom..top, handing the caller's `found` and `location` down.
+// Probing outside 1..max_size raises the constraint failure.
+search_result recbinary2(const list& l, key_type target, std::int32_t bottom, std::int32_t top,
+                         bool found, position location);
+
+// Puts `x` into an ascending list in front of the first entry whose key is not smaller, or at
+// the end. A full list refuses with the list's message and is left unchanged, whatever its keys.
+// Counts nothing.
+void insertorder(const list_entry& x, list& l);
+
+// Scrambles the list by swapping each position 1..n-1 in turn with a partner drawn over 1..n
+// from a new generator in its default state, so every list of the same size gets the same
+// swaps. Entries keep their key and info together; the count is unchanged. Counts nothing.
+void mixup(list& l);
+
 }  // namespace velk_sr

@@ -1,6 +1,7 @@
 // The search routines and what they count, and the counter and stopwatch that measure them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -190,6 +191,158 @@ TEST_F(SearchTest, CountingPastTheLimitFails) {
   velk_sr::cc = std::numeric_limits<std::int32_t>::max() - 1;
   EXPECT_NO_FAILURE(velk_sr::sequentialsearch(l, 1, false, 1));
   EXPECT_EQ(velk_sr::cc, std::numeric_limits<std::int32_t>::max());
+}
+
+TEST_F(SearchTest, Binary2ProbesAndCountsOneOrTwoPerProbe) {
+  odd_keys(10);
+  struct probe_case {
+    key_type target;
+    bool found;
+    std::int32_t location;  // as binary2search gives it
+    std::int32_t added;
+  };
+  // 9: probe 5 hits. 19 and 20: probes 5, 8, 9, 10. 0: probes 5, 2, 1. 10: probes 5, 8, 6.
+  for (const probe_case& c : {probe_case{9, true, 5, 1}, probe_case{19, true, 10, 7},
+                              probe_case{20, false, 10, 8}, probe_case{0, false, 1, 6},
+                              probe_case{10, false, 6, 6}, probe_case{1, true, 1, 5}}) {
+    const auto [iterative, iterative_added] = search(velk_sr::binary2search, c.target, 7);
+    EXPECT_EQ(iterative.found, c.found) << c.target;
+    EXPECT_EQ(iterative.location, c.location) << c.target;
+    EXPECT_EQ(iterative_added, c.added) << c.target;
+    const auto [recursive, recursive_added] = search(velk_sr::recbinary2search, c.target, 7);
+    EXPECT_EQ(recursive.found, c.found) << c.target;
+    EXPECT_EQ(recursive.location, c.found ? c.location : 7) << c.target;
+    EXPECT_EQ(recursive_added, c.added) << c.target;
+  }
+}
+
+TEST_F(SearchTest, IterativeAndRecursiveBinary2AgreeEverywhere) {
+  for (std::int32_t n = 0; n <= 12; ++n) {
+    odd_keys(n);
+    for (key_type target = -1; target <= 21; ++target) {
+      const auto [iterative, iterative_added] = search(velk_sr::binary2search, target, 3);
+      const auto [recursive, recursive_added] = search(velk_sr::recbinary2search, target, 3);
+      EXPECT_EQ(iterative.found, recursive.found) << n << ' ' << target;
+      EXPECT_EQ(iterative.found, target % 2 != 0 && target >= 1 && target <= 2 * n - 1)
+          << n << ' ' << target;
+      EXPECT_EQ(iterative_added, recursive_added) << n << ' ' << target;
+      if (iterative.found) {
+        EXPECT_EQ(iterative.location, recursive.location) << n << ' ' << target;
+        EXPECT_EQ(iterative.location, (target + 1) / 2) << n << ' ' << target;
+      } else {
+        EXPECT_EQ(recursive.location, 3) << n << ' ' << target;
+      }
+    }
+  }
+}
+
+TEST_F(SearchTest, Binary2OnEmptyAndOneEntryLists) {
+  l.count = 0;
+  for (const searchmethod method : {velk_sr::binary2search, velk_sr::recbinary2search}) {
+    const auto [r, added] = search(method, 1, 42);
+    EXPECT_FALSE(r.found);
+    EXPECT_EQ(r.location, 42);
+    EXPECT_EQ(added, 0);
+  }
+  odd_keys(1);
+  const auto [miss, miss_added] = search(velk_sr::binary2search, 4, 42);
+  EXPECT_FALSE(miss.found);
+  EXPECT_EQ(miss.location, 1);
+  EXPECT_EQ(miss_added, 2);
+}
+
+TEST_F(SearchTest, Binary2StopsAtTheFirstProbeThatMatches) {
+  keys({5, 5, 5});
+  for (const searchmethod method : {velk_sr::binary2search, velk_sr::recbinary2search}) {
+    const auto [r, added] = search(method, 5);
+    EXPECT_EQ(r.location, 2);
+    EXPECT_EQ(added, 1);
+  }
+}
+
+TEST_F(SearchTest, Binary2ChecksProbesAndCounts) {
+  odd_keys(10);
+  EXPECT_FAILURE(constraint_error, velk_sr::recbinary2(l, 5, 0, 0, false, 1));
+  EXPECT_FAILURE(constraint_error, velk_sr::recbinary2(l, 5, 10001, 10001, false, 1));
+  velk_sr::cc = std::numeric_limits<std::int32_t>::max() - 1;
+  EXPECT_FAILURE(constraint_error, velk_sr::binary2search(l, 20, false, 1));
+  velk_sr::cc = std::numeric_limits<std::int32_t>::max() - 1;
+  EXPECT_FAILURE(constraint_error, velk_sr::recbinary2search(l, 20, false, 1));
+}
+
+TEST_F(SearchTest, InsertorderKeepsTheOrderAndPutsANewKeyBeforeEqualOnes) {
+  l.count = 0;
+  velk_sr::insertorder({5, 1}, l);
+  EXPECT_EQ(l.data[1].key, 5);
+  velk_sr::insertorder({3, 2}, l);
+  velk_sr::insertorder({9, 3}, l);
+  velk_sr::insertorder({3, 4}, l);
+  EXPECT_EQ(l.count, 4);
+  const std::int32_t expected_keys[] = {3, 3, 5, 9};
+  const std::int32_t expected_infos[] = {4, 2, 1, 3};
+  for (std::int32_t i = 1; i <= 4; ++i) {
+    EXPECT_EQ(l.data[i].key, expected_keys[i - 1]) << i;
+    EXPECT_EQ(l.data[i].info, expected_infos[i - 1]) << i;
+  }
+  velk_sr::insertorder({-7, 5}, l);
+  velk_sr::insertorder({100, 6}, l);
+  EXPECT_EQ(l.data[1].key, -7);
+  EXPECT_EQ(l.data[6].key, 100);
+  EXPECT_EQ(velk_sr::cc, 0);
+}
+
+TEST_F(SearchTest, InsertorderRefusesAFullListWhateverTheKeys) {
+  odd_keys(10000);
+  for (const key_type key : {0, 5000, 19999, 20000, std::numeric_limits<key_type>::max()}) {
+    ::testing::internal::CaptureStdout();
+    EXPECT_NO_FAILURE(velk_sr::insertorder({key, 1}, l)) << key;
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "Attempt to insert an entry into a full list\n");
+    EXPECT_EQ(l.count, 10000);
+    EXPECT_EQ(l.data[1].key, 1);
+    EXPECT_EQ(l.data[10000].key, 19999);
+  }
+}
+
+TEST_F(SearchTest, MixupAppliesTheGeneratorsFixedSwaps) {
+  for (std::int32_t i = 1; i <= 10; ++i) {
+    l.data[i] = velk_sr::list_entry{i, 100 + i};
+  }
+  l.count = 10;
+  velk_sr::mixup(l);
+  const std::int32_t expected[] = {1, 5, 7, 6, 8, 10, 3, 2, 9, 4};
+  for (std::int32_t i = 1; i <= 10; ++i) {
+    EXPECT_EQ(l.data[i].key, expected[i - 1]) << i;
+    EXPECT_EQ(l.data[i].info, 100 + expected[i - 1]) << i;
+  }
+  EXPECT_EQ(l.count, 10);
+  EXPECT_EQ(velk_sr::cc, 0);
+}
+
+TEST_F(SearchTest, MixupLeavesShortListsAloneAndTreatsSameSizesAlike) {
+  l.data[1] = velk_sr::list_entry{8, 80};
+  l.data[2] = velk_sr::list_entry{9, 90};
+  for (const std::int32_t n : {0, 1}) {
+    l.count = n;
+    velk_sr::mixup(l);
+    EXPECT_EQ(l.count, n);
+    EXPECT_EQ(l.data[1].key, 8);
+    EXPECT_EQ(l.data[2].key, 9);
+  }
+  auto other = std::make_unique<velk_sr::list>();
+  odd_keys(1000);
+  for (std::int32_t i = 1; i <= 1000; ++i) {
+    other->data[i].key = 2 * i - 1;
+  }
+  other->count = 1000;
+  velk_sr::mixup(l);
+  velk_sr::mixup(*other);
+  std::vector<bool> seen(1000, false);
+  for (std::int32_t i = 1; i <= 1000; ++i) {
+    EXPECT_EQ(l.data[i].key, other->data[i].key) << i;
+    seen[static_cast<std::size_t>((l.data[i].key - 1) / 2)] = true;
+  }
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), true), 1000);
 }
 
 TEST(Stopwatch, ReadingTwiceChangesNothing) {
