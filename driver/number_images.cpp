@@ -290,8 +290,8 @@ float_image_text float_image(long double value, int digits) {
   if (value > 0 || (value == 0 && !std::signbit(value))) {
     image.append(' ');
   }
-  image.append(real_image(value, {.integer_width = 1, .fraction_digits = digits - 1,
-                                  .exponent_width = 3}));
+  image.append(
+      real_image(value, {.integer_width = 1, .fraction_digits = digits - 1, .exponent_width = 3}));
   return image;
 }
 
@@ -303,8 +303,8 @@ duration_image_text duration_image(frame::duration interval) {
   if (seconds >= 0) {
     image.append(' ');
   }
-  image.append(real_image(seconds, {.integer_width = 1, .fraction_digits = 9,
-                                    .exponent_width = 0}));
+  image.append(
+      real_image(seconds, {.integer_width = 1, .fraction_digits = 9, .exponent_width = 0}));
   return image;
 }
 

@@ -33,10 +33,10 @@ using real_text = frame::fixed_text<real_text_capacity>;
 // exponent form holds 18 significant digits at the most and writes zeros after them; the fixed
 // form writes zeros for the digits past the 18th. Each scaling step rounds, so a value with
 // many significant bits shown to 15 or more digits may come out one unit off in the last digit
-// when it lies very near a half; single-precision values at six digits are always exact. A non-negative value gets no sign, a negative
-// one "-" (a negative zero too); not a number gives "NaN" and an infinity "+Inf" or "-Inf",
-// either filled out with "*" to the width of the layout. A text longer than real_text holds
-// (a huge value in fixed form) raises the constraint failure.
+// when it lies very near a half; single-precision values at six digits are always exact. A
+// non-negative value gets no sign, a negative one "-" (a negative zero too); not a number gives
+// "NaN" and an infinity "+Inf" or "-Inf", either filled out with "*" to the width of the layout. A
+// text longer than real_text holds (a huge value in fixed form) raises the constraint failure.
 real_text real_image(long double value, real_layout layout);
 
 // The float image takes 1 to 40 significant digits; more or fewer raise the constraint failure.

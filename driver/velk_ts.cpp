@@ -44,19 +44,17 @@ float average_of(std::int32_t comparisons, std::int32_t searches) {
 
 void write_error_line(half which, key_type target) {
   const std::string_view outcome = which == half::successful ? " not found." : " found improperly.";
-  frame::put_line(frame::join<line_capacity>("Error: Key ", frame::integer_image(target),
-                                                        outcome));
+  frame::put_line(frame::join<line_capacity>("Error: Key ", frame::integer_image(target), outcome));
 }
 
-void write_summary(half which, float average, std::int32_t searchcount,
-                   frame::duration how_long) {
+void write_summary(half which, float average, std::int32_t searchcount, frame::duration how_long) {
   const std::string_view label =
       which == half::successful ? " Successful search: " : " Unsuccessful search: ";
-  frame::put_line(frame::join<line_capacity>(
-      label, float_image(average, average_digits), " comparisons."));
+  frame::put_line(
+      frame::join<line_capacity>(label, float_image(average, average_digits), " comparisons."));
   frame::put_line(frame::join<line_capacity>(" The elapsed time to complete ",
-                                                        frame::integer_image(searchcount),
-                                                        " searches is ", duration_image(how_long)));
+                                             frame::integer_image(searchcount), " searches is ",
+                                             duration_image(how_long)));
 }
 
 // One half of a test: n searches for keys in the list, or n for keys not in it.

@@ -19,6 +19,10 @@ constexpr void check(bool condition) {
   }
 }
 
+// Any integer type but bool.
+template <class type>
+concept plain_integer = std::is_integral_v<type> && !std::is_same_v<type, bool>;
+
 // A 32-bit integer limited to lo..hi. Storing a value outside the range raises the constraint
 // failure; reading it back is free. Arithmetic happens on plain integers before the store.
 template <std::int32_t lo, std::int32_t hi>
@@ -33,14 +37,14 @@ class ranged {
   constexpr ranged() = default;
 
   // Implicit on purpose: every store of a plain integer is a checked store.
-  template <class integer>
-    requires std::is_integral_v<integer> && (!std::is_same_v<integer, bool>)
-  constexpr ranged(integer value)  // NOLINT(google-explicit-constructor)
-      : value_(static_cast<std::int32_t>(value)) {
+  template <plain_integer integer>
+  // NOLINTNEXTLINE(google-explicit-constructor,hicpp-explicit-conversions)
+  constexpr ranged(integer value) : value_(static_cast<std::int32_t>(value)) {
     check(std::cmp_greater_equal(value, lo) && std::cmp_less_equal(value, hi));
   }
 
-  constexpr operator std::int32_t() const { return value_; }  // NOLINT(google-explicit-constructor)
+  // NOLINTNEXTLINE(google-explicit-constructor,hicpp-explicit-conversions)
+  constexpr operator std::int32_t() const { return value_; }
   [[nodiscard]] constexpr std::int32_t get() const { return value_; }
 
  private:

@@ -14,7 +14,8 @@ template <std::size_t capacity>
 class fixed_text {
  public:
   constexpr fixed_text() = default;
-  constexpr fixed_text(std::string_view text) { append(text); }  // NOLINT(google-explicit-constructor)
+  // NOLINTNEXTLINE(google-explicit-constructor,hicpp-explicit-conversions)
+  constexpr fixed_text(std::string_view text) { append(text); }
 
   // Appends `text`; more than the capacity holds is a constraint failure, never an overrun.
   constexpr fixed_text& append(std::string_view text) {
@@ -27,7 +28,8 @@ class fixed_text {
   constexpr fixed_text& append(char c) { return append(std::string_view(&c, 1)); }
 
   [[nodiscard]] constexpr std::string_view view() const { return {chars_, length_}; }
-  constexpr operator std::string_view() const { return view(); }  // NOLINT(google-explicit-constructor)
+  // NOLINTNEXTLINE(google-explicit-constructor,hicpp-explicit-conversions)
+  constexpr operator std::string_view() const { return view(); }
   [[nodiscard]] constexpr std::size_t size() const { return length_; }
 
  private:

@@ -92,7 +92,7 @@ char** argument_vector() { return saved_argv; }
 
 void install_fault_handler() {
   give_handler_a_stack();
-  struct sigaction action{};
+  struct sigaction action {};
   action.sa_sigaction = fault_handler;
   action.sa_flags = SA_SIGINFO | SA_ONSTACK;
   sigfillset(&action.sa_mask);

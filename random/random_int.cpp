@@ -158,8 +158,8 @@ range::range(std::int32_t n)
     : n_(n), rstl_(static_cast<double>(n)), scal_(scale(rstl_, default_pq)) {}
 
 generator range::make_generator() const {
-  return generator{state{default_x1, default_x2, default_p, default_q,
-                         static_cast<double>(default_p), scal_}};
+  return generator{
+      state{default_x1, default_x2, default_p, default_q, static_cast<double>(default_p), scal_}};
 }
 
 std::int32_t range::in_range(std::int32_t result) const {
@@ -214,8 +214,8 @@ state range::save(const generator& gen) const { return gen.gen_state; }
 
 image_text range::image(const state& of_state) {
   return frame::join<image_capacity>(frame::integer_image(of_state.x1), ",",
-                                              frame::integer_image(of_state.x2), ",",
-                                              frame::integer_image(of_state.q));
+                                     frame::integer_image(of_state.x2), ",",
+                                     frame::integer_image(of_state.q));
 }
 
 state range::value(std::string_view coded_state) const {

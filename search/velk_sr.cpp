@@ -32,8 +32,7 @@ counts get_counts() {
   return counts{comparisons, frame::monotonic_clock() - ct};
 }
 
-search_result sequentialsearch(const list& l, key_type target, bool /*found*/,
-                               position location) {
+search_result sequentialsearch(const list& l, key_type target, bool /*found*/, position location) {
   if (key_cl::listempty(l)) {
     return {false, location};
   }
@@ -71,8 +70,7 @@ search_result binary1search(const list& l, key_type target, bool /*found*/, posi
   return {found, found ? position(top) : location};
 }
 
-search_result recbinary1search(const list& l, key_type target, bool /*found*/,
-                               position location) {
+search_result recbinary1search(const list& l, key_type target, bool /*found*/, position location) {
   return recbinary1(l, target, 1, l.count, location);
 }
 

@@ -134,8 +134,8 @@ TEST_F(TestsearchTest, AMethodThatAlwaysFindsGivesAFalseHitLineForEveryUnsuccess
   // Draws 11 to 20 over 1..10 are 4, 4, 10, 9, 10, 2, 4, 4, 10, 8.
   const char* expected_targets[] = {"8", "8", "20", "18", "20", "4", "8", "8", "20", "16"};
   for (std::size_t i = 0; i < 10; ++i) {
-    EXPECT_EQ(lines[2 + i], std::string("Error: Key  ") + expected_targets[i] +
-                                " found improperly.");
+    EXPECT_EQ(lines[2 + i],
+              std::string("Error: Key  ") + expected_targets[i] + " found improperly.");
   }
   EXPECT_EQ(lines[12], " Unsuccessful search:  1.00000E+00 comparisons.");
 }

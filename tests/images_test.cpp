@@ -121,7 +121,8 @@ TEST(RealImage, WidthsPadOnTheLeftAndTheExponentToItsWidth) {
            layout_case{-5.5L, {3, 5, 3}, " -5.50000E+00"},
            layout_case{5.5L, {1, 5, 4}, "5.50000E+000"},
            layout_case{5.5L, {1, 5, 1}, "5.50000E+0"},
-           layout_case{1e-100L, {1, 2, 3}, "1.00E-100"},  // more digits when the exponent needs them
+           layout_case{
+               1e-100L, {1, 2, 3}, "1.00E-100"},  // more digits when the exponent needs them
            layout_case{0.0L, {1, 5, 1}, "0.00000E+0"},
            layout_case{0.0L, {1, 5, 4}, "0.00000E+000"},
        }) {
@@ -202,8 +203,7 @@ int count_wrong_images(const std::vector<float>& values) {
     const std::string expected = exact_image(value);
     const auto image = float_image(value, 6);
     if (image.view() != expected && ++wrong <= 10) {
-      ADD_FAILURE() << std::hexfloat << value << ": " << image.view() << " instead of "
-                    << expected;
+      ADD_FAILURE() << std::hexfloat << value << ": " << image.view() << " instead of " << expected;
     }
   }
   return wrong;
@@ -251,8 +251,8 @@ TEST(FloatImageAgainstExactArithmetic, EveryTieAtTheSixthDigit) {
 
 TEST(DurationImageAgainstExactArithmetic, WholeMillisecondsAndNanosecondCounts) {
   auto exact = [](std::int64_t interval) {
-    const std::uint64_t magnitude =
-        interval < 0 ? 0 - static_cast<std::uint64_t>(interval) : static_cast<std::uint64_t>(interval);
+    const std::uint64_t magnitude = interval < 0 ? 0 - static_cast<std::uint64_t>(interval)
+                                                 : static_cast<std::uint64_t>(interval);
     char image[32];
     std::snprintf(image, sizeof image, "%c%llu.%09llu", interval < 0 ? '-' : ' ',
                   static_cast<unsigned long long>(magnitude / second),

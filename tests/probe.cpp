@@ -132,6 +132,4 @@ void run_chosen_case() {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  frame::run(argc, argv, {velk_sr::initialize}, run_chosen_case);
-}
+int main(int argc, char** argv) { frame::run(argc, argv, {velk_sr::initialize}, run_chosen_case); }

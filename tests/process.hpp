@@ -16,10 +16,10 @@ enum class stdout_to {
 };
 
 struct outcome {
-  std::string out;     // standard output, when captured
-  std::string err;     // standard error, always captured
-  int exit_status;     // the exit status, or -1 when the child ended by a signal
-  int signal;          // the signal that ended the child, or 0
+  std::string out;  // standard output, when captured
+  std::string err;  // standard error, always captured
+  int exit_status;  // the exit status, or -1 when the child ended by a signal
+  int signal;       // the signal that ended the child, or 0
 };
 
 outcome run_process(const std::vector<std::string>& argv, stdout_to where = stdout_to::pipe);

@@ -119,13 +119,13 @@ TEST(RandomTest, ScaledNumberIsRoundedHalfAwayAndOnlyAboveTheRangeGivesOne) {
     std::int32_t expected;
   };
   const scaled_case cases[] = {
-      {10.0, 10},                         // tf exactly n
-      {std::nextafter(10.0, 11.0), 1},    // the least tf above n
+      {10.0, 10},                       // tf exactly n
+      {std::nextafter(10.0, 11.0), 1},  // the least tf above n
       {10.5, 1},
       {1e300, 1},
-      {9.5, 10},                          // halves go up
+      {9.5, 10},  // halves go up
       {std::nextafter(9.5, 0.0), 9},
-      {1.5, 2},                           // the least tf that a draw can have
+      {1.5, 2},  // the least tf that a draw can have
   };
   for (const scaled_case& c : cases) {
     generator g;
@@ -147,12 +147,9 @@ TEST(RandomTest, DrawThatCannotGiveAValueInTheRangeFails) {
   // States installed unchecked that scale to no value of 1..10, or have a modulus of 0.
   const range r(10);
   const state unfit[] = {
-      {3, 1, 7, 3, 7.0, -1.0},
-      {3, 1, 7, 3, 7.0, std::nan("")},
-      {3, 1, 7, 3, 7.0, -1e300},
-      {3, 1, 0, 3, 0.0, 0.5},
-      {3, 1, 7, 0, 7.0, 0.5},
-      {},  // a generator that no range has set up
+      {3, 1, 7, 3, 7.0, -1.0},   {3, 1, 7, 3, 7.0, std::nan("")},
+      {3, 1, 7, 3, 7.0, -1e300}, {3, 1, 0, 3, 0.0, 0.5},
+      {3, 1, 7, 0, 7.0, 0.5},    {},  // a generator that no range has set up
   };
   for (const state& s : unfit) {
     generator g;
@@ -189,10 +186,8 @@ TEST(RandomTest, ResetFromAnIntegerReplacesTheWholeState) {
   };
   const reset_case cases[] = {
       {0, 27466141, 27466186},  // 2^32 modulo p and modulo q
-      {-1, 27466141, 27466186},
-      {12345, 27621573, 37245473},
-      {int_min, 40311549, 38420572},
-      {int_max, 40311549, 38420572},
+      {-1, 27466141, 27466186},      {12345, 27621573, 37245473},
+      {int_min, 40311549, 38420572}, {int_max, 40311549, 38420572},
   };
   const range r(100);
   for (const reset_case& c : cases) {
@@ -350,27 +345,27 @@ TEST(RandomTest, ValueRefusesWhatIsNotAStateItCouldHaveMade) {
       "   ",
       ",",
       ",,",
-      " 8994001",                          // no comma
-      " 8994001, 2070721",                 // no second comma
-      " 8994001, 2070721, 30",             // q <= 30
-      " 1, 2070721, 47416679",             // x1 below 2
-      " 8994001, 1, 47416679",             // x2 below 2
-      " 94833359, 2070721, 47416679",      // x1 = p
-      " 8994001, 47416679, 47416679",      // x2 = q
+      " 8994001",                      // no comma
+      " 8994001, 2070721",             // no second comma
+      " 8994001, 2070721, 30",         // q <= 30
+      " 1, 2070721, 47416679",         // x1 below 2
+      " 8994001, 1, 47416679",         // x2 below 2
+      " 94833359, 2070721, 47416679",  // x1 = p
+      " 8994001, 47416679, 47416679",  // x2 = q
       " 8994001, 2070721, -47416679",
-      " 8994001, 2070721, 1073741824",     // p = 2q + 1 wraps negative
+      " 8994001, 2070721, 1073741824",  // p = 2q + 1 wraps negative
       " 8994001, 2070721, 2147483647",
-      ", 2070721, 47416679",               // empty field
+      ", 2070721, 47416679",  // empty field
       " 8994001,, 47416679",
       " 8994001, 2070721,",
-      " 8994001,   , 47416679",            // spaces only
-      " 8994001, 2070721, 4741667a",       // a letter
-      " 8994001, 2070721, 2147483648",     // beyond 32 bits
+      " 8994001,   , 47416679",         // spaces only
+      " 8994001, 2070721, 4741667a",    // a letter
+      " 8994001, 2070721, 2147483648",  // beyond 32 bits
       " 8994001, 2070721, 99999999999999999999999",
       "-2147483649, 2070721, 47416679",
-      " 8994001, 2070721, 47416679,",      // a third comma
+      " 8994001, 2070721, 47416679,",  // a third comma
       " 8994001, 2070721, 47416679, 5",
-      " + 8994001, 2070721, 47416679",     // the sign apart from the digits
+      " + 8994001, 2070721, 47416679",  // the sign apart from the digits
       " --8994001, 2070721, 47416679",
       " 8994 001, 2070721, 47416679",
       "\t8994001, 2070721, 47416679",
@@ -387,7 +382,8 @@ TEST(RandomTest, ValueRefusesWhatIsNotAStateItCouldHaveMade) {
     EXPECT_FAILURE(constraint_error, r.reset(g, r.value(text))) << '"' << text << '"';
     EXPECT_EQ(r.save(g), before);
   }
-  EXPECT_NO_FAILURE(static_cast<void>(r.value(" 94833358, 47416678, 47416679")));  // the largest residues
+  EXPECT_NO_FAILURE(
+      static_cast<void>(r.value(" 94833358, 47416678, 47416679")));  // the largest residues
 }
 
 TEST(RandomTest, ValueReadsOnlyTheTextItIsGiven) {

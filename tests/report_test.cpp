@@ -69,8 +69,8 @@ void expect_matches_golden(const std::string& report) {
 }
 
 TEST(Report, IsTheGoldenReportWithOnlyTheTimesVarying) {
-  for (const auto& argv : {std::vector<std::string>{VELK_TS},
-                           std::vector<std::string>{VELK_TS, "--help", "10", ""}}) {
+  for (const auto& argv :
+       {std::vector<std::string>{VELK_TS}, std::vector<std::string>{VELK_TS, "--help", "10", ""}}) {
     const auto result = run_process(argv);
     expect_matches_golden(result.out);
     EXPECT_EQ(result.err, "");

@@ -55,9 +55,9 @@ struct count_case {
 
 TEST_F(SearchTest, SequentialCountsOneForEachKeyExamined) {
   odd_keys(10);
-  for (const count_case& c : {count_case{1, true, 1, 1}, count_case{7, true, 4, 4},
-                              count_case{19, true, 10, 10}, count_case{8, false, 10, 10},
-                              count_case{-5, false, 10, 10}}) {
+  for (const count_case& c :
+       {count_case{1, true, 1, 1}, count_case{7, true, 4, 4}, count_case{19, true, 10, 10},
+        count_case{8, false, 10, 10}, count_case{-5, false, 10, 10}}) {
     const auto [r, added] = search(velk_sr::sequentialsearch, c.target);
     EXPECT_EQ(r.found, c.found) << c.target;
     EXPECT_EQ(r.location, c.location) << c.target;
@@ -67,9 +67,9 @@ TEST_F(SearchTest, SequentialCountsOneForEachKeyExamined) {
 
 TEST_F(SearchTest, Binary1CountsSmallerProbesAndTheFinalTest) {
   odd_keys(10);
-  for (const count_case& c : {count_case{1, true, 1, 1}, count_case{19, true, 10, 4},
-                              count_case{20, false, 7, 4}, count_case{0, false, 7, 1},
-                              count_case{9, true, 5, 3}}) {
+  for (const count_case& c :
+       {count_case{1, true, 1, 1}, count_case{19, true, 10, 4}, count_case{20, false, 7, 4},
+        count_case{0, false, 7, 1}, count_case{9, true, 5, 3}}) {
     for (const searchmethod method : {velk_sr::binary1search, velk_sr::recbinary1search}) {
       const auto [r, added] = search(method, c.target, 7);
       EXPECT_EQ(r.found, c.found) << c.target;
@@ -202,9 +202,9 @@ TEST_F(SearchTest, Binary2ProbesAndCountsOneOrTwoPerProbe) {
     std::int32_t added;
   };
   // 9: probe 5 hits. 19 and 20: probes 5, 8, 9, 10. 0: probes 5, 2, 1. 10: probes 5, 8, 6.
-  for (const probe_case& c : {probe_case{9, true, 5, 1}, probe_case{19, true, 10, 7},
-                              probe_case{20, false, 10, 8}, probe_case{0, false, 1, 6},
-                              probe_case{10, false, 6, 6}, probe_case{1, true, 1, 5}}) {
+  for (const probe_case& c :
+       {probe_case{9, true, 5, 1}, probe_case{19, true, 10, 7}, probe_case{20, false, 10, 8},
+        probe_case{0, false, 1, 6}, probe_case{10, false, 6, 6}, probe_case{1, true, 1, 5}}) {
     const auto [iterative, iterative_added] = search(velk_sr::binary2search, c.target, 7);
     EXPECT_EQ(iterative.found, c.found) << c.target;
     EXPECT_EQ(iterative.location, c.location) << c.target;
