@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <type_traits>
 #include <utility>
 
@@ -63,16 +64,6 @@ constexpr std::int32_t wrapping_sub(std::int32_t a, std::int32_t b) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
 }
 
-// Division truncating toward zero; a zero divisor, or the one quotient that does not fit,
-// raises the constraint failure instead of trapping.
-constexpr std::int32_t checked_div(std::int32_t a, std::int32_t b) {
-  check(b != 0 && !(a == std::numeric_limits<std::int32_t>::min() && b == -1));
-  return a / b;
-}
-
-// The value after incrementing a natural, checked: 2147483647 + 1 fails.
-constexpr natural checked_increment(natural n) { return natural(wrapping_add(n, 1)); }
-
 // A fixed array indexed lo..hi; every index is checked against those bounds.
 template <class element, std::int32_t lo, std::int32_t hi>
 class checked_array {
@@ -89,6 +80,14 @@ class checked_array {
   constexpr const element& operator[](std::int32_t index) const {
     check(index >= lo && index <= hi);
     return slots_[static_cast<std::size_t>(index - lo)];
+  }
+
+  // The slots from..to as one run, checked once: both ends must lie inside the bounds (an empty
+  // run, to = from - 1, may start one past the last slot). Indexing the run is then unchecked,
+  // so a loop that stays inside it pays for one check in all.
+  constexpr std::span<const element> run(std::int32_t from, std::int32_t to) const {
+    check(from >= lo && from <= hi + 1 && to >= from - 1 && to <= hi);
+    return {slots_ + (from - lo), static_cast<std::size_t>(to - from + 1)};
   }
 
  private:

@@ -1,5 +1,8 @@
 #include "velk_sr.hpp"
 
+#include <cstddef>
+#include <span>
+
 #include "random/random_int.hpp"
 
 namespace velk_sr {
@@ -9,13 +12,53 @@ time ct;
 
 namespace {
 
-// Adds one counted comparison; past 2147483647 this is the constraint failure.
-void count_comparison() { cc = frame::checked_increment(cc); }
+// Adds the comparisons that one search counted, in one checked store: a total past 2147483647
+// fails in that search, just as counting them one at a time would. Searches count in a local,
+// so the counter is not read and written at every comparison.
+void add_comparisons(std::int32_t counted) { cc = frame::wrapping_add(cc, counted); }
 
 // The probe between two bounds. The sum wraps rather than overflows, as plain 32-bit
 // arithmetic; the caller's read of the entry checks the probe against the array's bounds.
 std::int32_t probe(std::int32_t bottom, std::int32_t top) {
   return frame::wrapping_add(bottom, top) / 2;
+}
+
+// The recursive workers, counting into `counted`; the public routines add it to the counter.
+search_result recbinary1_counted(const list& l, key_type target, std::int32_t bottom,
+                                 std::int32_t top, position location, std::int32_t& counted) {
+  if (bottom < top) {
+    const std::int32_t mid = probe(bottom, top);
+    if (l.data[mid].key < target) {
+      ++counted;
+      return recbinary1_counted(l, target, mid + 1, top, location, counted);
+    }
+    return recbinary1_counted(l, target, bottom, mid, location, counted);
+  }
+  if (bottom > top) {
+    return {false, location};
+  }
+  const bool found = l.data[top].key == target;
+  ++counted;
+  return {found, found ? position(top) : location};
+}
+
+search_result recbinary2_counted(const list& l, key_type target, std::int32_t bottom,
+                                 std::int32_t top, bool found, position location,
+                                 std::int32_t& counted) {
+  if (top < bottom) {
+    return {false, location};
+  }
+  const std::int32_t mid = probe(bottom, top);
+  const key_type key = l.data[mid].key;
+  ++counted;
+  if (key == target) {
+    return {true, mid};
+  }
+  ++counted;
+  if (key > target) {
+    return recbinary2_counted(l, target, bottom, mid - 1, found, location, counted);
+  }
+  return recbinary2_counted(l, target, mid + 1, top, found, location, counted);
 }
 
 }  // namespace
@@ -33,40 +76,38 @@ counts get_counts() {
 }
 
 search_result sequentialsearch(const list& l, key_type target, bool /*found*/, position location) {
-  if (key_cl::listempty(l)) {
+  const std::span<const list_entry> entries = l.data.run(1, l.count);
+  if (entries.empty()) {
     return {false, location};
   }
-  const std::int32_t n = l.count;
-  std::int32_t examined = 1;
-  while (true) {
-    count_comparison();
-    if (l.data[examined].key == target) {
-      return {true, examined};
-    }
-    if (examined >= n) {
-      return {false, examined};
-    }
+  // One comparison per entry examined: the position where the key matched, or every entry.
+  std::size_t examined = 0;
+  while (examined < entries.size() && entries[examined].key != target) {
     ++examined;
   }
+  const bool found = examined < entries.size();
+  const auto last_examined = static_cast<std::int32_t>(found ? examined + 1 : entries.size());
+  add_comparisons(last_examined);
+  return {found, last_examined};
 }
 
 search_result binary1search(const list& l, key_type target, bool /*found*/, position location) {
   std::int32_t top = l.count;
   std::int32_t bottom = 1;
+  std::int32_t counted = 0;
   while (bottom < top) {
     const std::int32_t mid = probe(bottom, top);
-    if (l.data[mid].key < target) {
-      count_comparison();
-      bottom = mid + 1;
-    } else {
-      top = mid;
-    }
+    // Written without a branch on the outcome, which no predictor can guess.
+    const bool smaller = l.data[mid].key < target;
+    counted += static_cast<std::int32_t>(smaller);
+    bottom = smaller ? mid + 1 : bottom;
+    top = smaller ? top : mid;
   }
   if (top == 0) {
     return {false, location};
   }
   const bool found = l.data[top].key == target;
-  count_comparison();
+  add_comparisons(counted + 1);
   return {found, found ? position(top) : location};
 }
 
@@ -76,20 +117,10 @@ search_result recbinary1search(const list& l, key_type target, bool /*found*/, p
 
 search_result recbinary1(const list& l, key_type target, std::int32_t bottom, std::int32_t top,
                          position location) {
-  if (bottom < top) {
-    const std::int32_t mid = probe(bottom, top);
-    if (l.data[mid].key < target) {
-      count_comparison();
-      return recbinary1(l, target, mid + 1, top, location);
-    }
-    return recbinary1(l, target, bottom, mid, location);
-  }
-  if (bottom > top) {
-    return {false, location};
-  }
-  const bool found = l.data[top].key == target;
-  count_comparison();
-  return {found, found ? position(top) : location};
+  std::int32_t counted = 0;
+  const search_result result = recbinary1_counted(l, target, bottom, top, location, counted);
+  add_comparisons(counted);
+  return result;
 }
 
 search_result binary2search(const list& l, key_type target, bool /*found*/, position location) {
@@ -99,16 +130,17 @@ search_result binary2search(const list& l, key_type target, bool /*found*/, posi
   }
   std::int32_t top = l.count;
   std::int32_t bottom = 1;
+  std::int32_t counted = 0;
   bool found = false;
   std::int32_t mid = 0;
   while (!found && top >= bottom) {
     mid = probe(top, bottom);
     const key_type key = l.data[mid].key;
-    count_comparison();
+    ++counted;
     if (key == target) {
       found = true;
     } else {
-      count_comparison();
+      ++counted;
       if (key > target) {
         top = mid - 1;
       } else {
@@ -116,6 +148,7 @@ search_result binary2search(const list& l, key_type target, bool /*found*/, posi
       }
     }
   }
+  add_comparisons(counted);
   return {found, mid};
 }
 
@@ -125,20 +158,10 @@ search_result recbinary2search(const list& l, key_type target, bool found, posit
 
 search_result recbinary2(const list& l, key_type target, std::int32_t bottom, std::int32_t top,
                          bool found, position location) {
-  if (top < bottom) {
-    return {false, location};
-  }
-  const std::int32_t mid = probe(bottom, top);
-  const key_type key = l.data[mid].key;
-  count_comparison();
-  if (key == target) {
-    return {true, mid};
-  }
-  count_comparison();
-  if (key > target) {
-    return recbinary2(l, target, bottom, mid - 1, found, location);
-  }
-  return recbinary2(l, target, mid + 1, top, found, location);
+  std::int32_t counted = 0;
+  const search_result result = recbinary2_counted(l, target, bottom, top, found, location, counted);
+  add_comparisons(counted);
+  return result;
 }
 
 void insertorder(const list_entry& x, list& l) {
