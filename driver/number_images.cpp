@@ -128,7 +128,7 @@ struct digit_string {
 // at most 19 digits; anything that could not be converted is refused rather than guessed at.
 digit_string convert(long double x) {
   frame::check(x < 0x1p64L);
-  std::uint64_t whole = static_cast<std::uint64_t>(x);
+  auto whole = static_cast<std::uint64_t>(x);
   char reversed[std::numeric_limits<std::uint64_t>::digits10 + 1];
   std::size_t count = 0;
   do {

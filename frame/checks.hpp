@@ -2,6 +2,7 @@
 // wrapping arithmetic that the system leaves unchecked.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -85,14 +86,15 @@ class checked_array {
   // The slots from..to as one run, checked once: both ends must lie inside the bounds (an empty
   // run, to = from - 1, may start one past the last slot). Indexing the run is then unchecked,
   // so a loop that stays inside it pays for one check in all.
-  constexpr std::span<const element> run(std::int32_t from, std::int32_t to) const {
+  [[nodiscard]] constexpr std::span<const element> run(std::int32_t from, std::int32_t to) const {
     check(from >= lo && from <= hi + 1 && to >= from - 1 && to <= hi);
-    return {slots_ + (from - lo), static_cast<std::size_t>(to - from + 1)};
+    return std::span<const element>(slots_).subspan(static_cast<std::size_t>(from - lo),
+                                                    static_cast<std::size_t>(to - from + 1));
   }
 
  private:
   // Value-initialised, so a slot never stored into still reads as a definite value.
-  element slots_[static_cast<std::size_t>(hi - lo) + 1]{};
+  std::array<element, static_cast<std::size_t>(hi - lo) + 1> slots_{};
 };
 
 }  // namespace frame

@@ -45,6 +45,8 @@ struct handler_scope {
   ~handler_scope() { --handler_depth; }
   handler_scope(const handler_scope&) = delete;
   handler_scope& operator=(const handler_scope&) = delete;
+  handler_scope(handler_scope&&) = delete;
+  handler_scope& operator=(handler_scope&&) = delete;
 };
 }  // namespace detail
 

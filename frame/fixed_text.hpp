@@ -2,6 +2,7 @@
 // assembled in these, so that nothing is allocated on the heap.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstring>
 #include <string_view>
@@ -14,8 +15,7 @@ template <std::size_t capacity>
 class fixed_text {
  public:
   constexpr fixed_text() = default;
-  // NOLINTNEXTLINE(google-explicit-constructor,hicpp-explicit-conversions)
-  constexpr fixed_text(std::string_view text) { append(text); }
+  constexpr explicit fixed_text(std::string_view text) { append(text); }
 
   // Appends `text`; more than the capacity holds is a constraint failure, never an overrun.
   constexpr fixed_text& append(std::string_view text) {
@@ -27,13 +27,13 @@ class fixed_text {
   }
   constexpr fixed_text& append(char c) { return append(std::string_view(&c, 1)); }
 
-  [[nodiscard]] constexpr std::string_view view() const { return {chars_, length_}; }
+  [[nodiscard]] constexpr std::string_view view() const { return {chars_.data(), length_}; }
   // NOLINTNEXTLINE(google-explicit-constructor,hicpp-explicit-conversions)
   constexpr operator std::string_view() const { return view(); }
   [[nodiscard]] constexpr std::size_t size() const { return length_; }
 
  private:
-  char chars_[capacity]{};
+  std::array<char, capacity> chars_{};
   std::size_t length_ = 0;
 };
 
@@ -41,7 +41,9 @@ class fixed_text {
 template <std::size_t capacity, class... texts>
 constexpr fixed_text<capacity> join(const texts&... parts) {
   fixed_text<capacity> joined;
-  (joined.append(std::string_view(parts)), ...);
+  // String literals among the parts become views of their characters.
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-bounds-array-to-pointer-decay)
+  (joined.append(static_cast<std::string_view>(parts)), ...);
   return joined;
 }
 

@@ -1,12 +1,12 @@
 #include "frame.hpp"
 
-#include <signal.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <ucontext.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 
@@ -23,7 +23,7 @@ char** saved_argv = nullptr;
 
 // A fault this close to the stack pointer is taken for the stack running out: the access that
 // faults on exhaustion is a push, a call, or a store into the frame just made below it.
-constexpr std::uintptr_t stack_fault_reach = 1024 * 1024;
+constexpr std::uintptr_t stack_fault_reach = std::uintptr_t{1024} * 1024;
 
 failure_kind kind_of_fault(int signal, const siginfo_t* info, const void* context) {
   if (signal == SIGFPE) {
@@ -32,6 +32,8 @@ failure_kind kind_of_fault(int signal, const siginfo_t* info, const void* contex
   if (signal == SIGSEGV) {
     const auto* machine = static_cast<const ucontext_t*>(context);
     const auto stack_pointer = static_cast<std::uintptr_t>(machine->uc_mcontext.gregs[REG_RSP]);
+    // The faulting address is only compared with the stack pointer, as a number.
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast)
     const auto address = reinterpret_cast<std::uintptr_t>(info->si_addr);
     const std::uintptr_t distance =
         address > stack_pointer ? address - stack_pointer : stack_pointer - address;
@@ -50,8 +52,9 @@ void fault_handler(int signal, siginfo_t* info, void* context) {
 // The handler runs on a stack of its own, since the one that faulted may be exhausted. Its size
 // is the system's minimum for a signal frame at run time, with ample room on top.
 void give_handler_a_stack() {
-  const long minimum = ::sysconf(_SC_MINSIGSTKSZ);
-  const std::size_t size = static_cast<std::size_t>(std::max(minimum, 0L)) + 64 * 1024;
+  const auto minimum = ::sysconf(_SC_MINSIGSTKSZ);
+  const std::size_t size =
+      static_cast<std::size_t>(std::max<decltype(minimum)>(minimum, 0)) + std::size_t{64} * 1024;
   void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (memory == MAP_FAILED) {
     raise_failure(failure_kind::storage_error);
@@ -112,7 +115,7 @@ void finalize_units() {
 void run(int argc, char** argv, std::initializer_list<unit_initializer> units,
          main_procedure procedure) {
   install_fault_handler();
-  ::signal(SIGPIPE, SIG_IGN);
+  static_cast<void>(::signal(SIGPIPE, SIG_IGN));
   reserve_stack();
   saved_argc = argc;
   saved_argv = argv;

@@ -2,6 +2,7 @@
 // fault handler that turns processor and operating-system faults into failures.
 #pragma once
 
+#include <cstddef>
 #include <initializer_list>
 
 namespace frame {
@@ -19,7 +20,7 @@ using main_procedure = void (*)();
                       main_procedure procedure);
 
 // The stack the main procedure gets at least, when the system's hard limit allows it.
-inline constexpr long stack_reserve = 32L * 1024 * 1024;
+inline constexpr std::size_t stack_reserve = std::size_t{32} * 1024 * 1024;
 
 // The command line as the process received it.
 int argument_count();

@@ -28,6 +28,9 @@ struct gen_cl {
     list() = default;
     list(const list&) = delete;
     list& operator=(const list&) = delete;
+    list(list&&) = delete;
+    list& operator=(list&&) = delete;
+    ~list() = default;
   };
 
   // An operation given one entry to inspect or change in place.

@@ -118,7 +118,7 @@ local_date_time local_date_time_of(frame::time at) {
     seconds -= 1;
     within_second += nanoseconds_per_second;
   }
-  const std::time_t whole = static_cast<std::time_t>(seconds);
+  const auto whole = static_cast<std::time_t>(seconds);
   std::tm local{};
   if (::localtime_r(&whole, &local) == nullptr) {
     frame::raise_failure(frame::failure_kind::time_error);
@@ -208,9 +208,9 @@ void range::reset(generator& gen, frame::time at) const {
   seed(gen, date_number, milliseconds);
 }
 
-void range::reset(generator& gen, const state& from_state) const { gen.gen_state = from_state; }
+void range::reset(generator& gen, const state& from_state) { gen.gen_state = from_state; }
 
-state range::save(const generator& gen) const { return gen.gen_state; }
+state range::save(const generator& gen) { return gen.gen_state; }
 
 image_text range::image(const state& of_state) {
   return frame::join<image_capacity>(frame::integer_image(of_state.x1), ",",

@@ -69,10 +69,10 @@ class range {
 
   // Installs `from_state`, all six fields, unchecked. Meant for states made by a range: by
   // `save`, or by `value`, which checks what it reads.
-  void reset(generator& gen, const state& from_state) const;
+  static void reset(generator& gen, const state& from_state);
 
   // A copy of the generator's whole state.
-  [[nodiscard]] state save(const generator& gen) const;
+  [[nodiscard]] static state save(const generator& gen);
 
   // " x1, x2, q": the integer images of `x1`, `x2` and `q`, joined by commas. `p`, `fp` and
   // `scl` are not written; `value` rebuilds them.

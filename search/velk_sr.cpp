@@ -134,7 +134,7 @@ search_result binary2search(const list& l, key_type target, bool /*found*/, posi
   bool found = false;
   std::int32_t mid = 0;
   while (!found && top >= bottom) {
-    mid = probe(top, bottom);
+    mid = probe(bottom, top);
     const key_type key = l.data[mid].key;
     ++counted;
     if (key == target) {

@@ -13,8 +13,8 @@ inline void PrintTo(failure_kind kind, std::ostream* os) { *os << printed_name(k
 }  // namespace frame
 
 // Expects that running the statements raises the failure `kind` (e.g. constraint_error).
-#define EXPECT_FAILURE(kind, ...)                   \
-  EXPECT_EQ(::frame::handled([&] { __VA_ARGS__; }), \
+#define EXPECT_FAILURE(kind, ...)                                      \
+  EXPECT_EQ(::frame::handled([&] { static_cast<void>(__VA_ARGS__); }), \
             std::optional<::frame::failure_kind>(::frame::failure_kind::kind))
 
 // Expects that running the statements raises no failure.
