@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "frame/checks.hpp"
+#include "frame/clock.hpp"
 #include "frame/frame.hpp"
 #include "frame/text_output.hpp"
 #include "search/velk_sr.hpp"
@@ -98,6 +99,27 @@ void leave_a_line_open() { frame::put("unfinished"); }
 
 void succeed() { frame::put_line("all well"); }
 
+// What the frame had done by the time the last unit was initialised.
+int later_units_initialised = 0;
+velk_sr::time stopwatch_at_later_unit;
+
+void initialize_later_unit() {
+  ++later_units_initialised;
+  stopwatch_at_later_unit = velk_sr::ct;
+}
+
+void report_start_up() {
+  const bool once = later_units_initialised == 1;
+  const bool stopwatch_set_first = stopwatch_at_later_unit.nanoseconds != 0 &&
+                                   stopwatch_at_later_unit.nanoseconds == velk_sr::ct.nanoseconds &&
+                                   velk_sr::ct.nanoseconds <= frame::monotonic_clock().nanoseconds;
+  frame::put_line(once ? "each unit initialised once" : "a unit initialised more than once");
+  frame::put_line(stopwatch_set_first ? "stopwatch started before the main procedure"
+                                      : "stopwatch not started in order");
+  frame::put_line(velk_sr::get_counts().comparisons == 0 ? "no comparisons yet"
+                                                         : "comparisons before any search");
+}
+
 struct probe_case {
   std::string_view name;
   void (*run)();
@@ -116,6 +138,7 @@ constexpr probe_case cases[] = {
     {"mid-line", fail_in_mid_line},
     {"open-line", leave_a_line_open},
     {"none", succeed},
+    {"start-up", report_start_up},
 };
 
 void run_chosen_case() {
@@ -132,4 +155,6 @@ void run_chosen_case() {
 
 }  // namespace
 
-int main(int argc, char** argv) { frame::run(argc, argv, {velk_sr::initialize}, run_chosen_case); }
+int main(int argc, char** argv) {
+  frame::run(argc, argv, {velk_sr::initialize, initialize_later_unit}, run_chosen_case);
+}

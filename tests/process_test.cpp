@@ -50,6 +50,14 @@ TEST(Frame, ANormalRunExitsZeroWhateverItsArguments) {
   }
 }
 
+TEST(Frame, UnitsAreInitialisedOnceInOrderBeforeTheMainProcedure) {
+  const auto result = run_process({VELK_PROBE, "start-up"});
+  EXPECT_EQ(result.out,
+            "each unit initialised once\nstopwatch started before the main procedure\n"
+            "no comparisons yet\n");
+  EXPECT_EQ(result.exit_status, 0);
+}
+
 TEST(Frame, ShutdownCompletesAPartlyWrittenLine) {
   const auto result = run_process({VELK_PROBE, "open-line"});
   EXPECT_EQ(result.out, "unfinished\n");

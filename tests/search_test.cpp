@@ -376,6 +376,16 @@ TEST(Stopwatch, IntervalsAreWholeMillisecondsAndNeverNegative) {
   }
 }
 
+TEST(Stopwatch, RunsOnTheMonotonicClockNotTheCalendar) {
+  // Setting the calendar back during a batch must not shrink its interval, so the stopwatch
+  // starts from a monotonic reading.
+  const velk_sr::time before = frame::monotonic_clock();
+  velk_sr::reset_counts();
+  const velk_sr::time after = frame::monotonic_clock();
+  EXPECT_GE(velk_sr::ct.nanoseconds, before.nanoseconds);
+  EXPECT_LE(velk_sr::ct.nanoseconds, after.nanoseconds);
+}
+
 TEST(Stopwatch, CalendarClockGivesTimeSince1970InWholeMilliseconds) {
   const velk_sr::time now = velk_sr::clock();
   EXPECT_EQ(now.nanoseconds % 1'000'000, 0);
