@@ -2,8 +2,8 @@
 // layout that velk_fuzz::check_images_input describes.
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <span>
 #include <string>
 
@@ -12,7 +12,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string violation = velk_fuzz::check_images_input(std::span(data, size));
   if (!violation.empty()) {
-    std::fprintf(stderr, "property violated: %s\n", violation.c_str());
+    std::cerr << "property violated: " << violation << std::endl;
     std::abort();
   }
   return 0;

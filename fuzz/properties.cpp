@@ -1,10 +1,11 @@
 #include "fuzz/properties.hpp"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <initializer_list>
 #include <limits>
 #include <optional>
 
@@ -27,24 +28,32 @@ constexpr int draws_per_state = 3;
 
 // The text with every byte that is not printable ASCII written as \xNN, in quotes.
 std::string quoted(std::string_view text) {
-  std::string shown = "\"";
+  constexpr std::string_view hex_digits = "0123456789ABCDEF";
+  std::string escaped = "\"";
   for (const char c : text) {
     if (c >= ' ' && c <= '~' && c != '"' && c != '\\') {
-      shown += c;
+      escaped += c;
     } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(c));
-      shown += escaped;
+      const auto byte = static_cast<unsigned char>(c);
+      escaped += "\\x";
+      escaped += hex_digits[byte / 16];
+      escaped += hex_digits[byte % 16];
     }
   }
-  return shown + "\"";
+  return escaped + "\"";
+}
+
+// A double in hexadecimal scientific form, every bit shown.
+std::string hex(double value) {
+  std::array<char, 64> text{};
+  auto* const end = std::to_chars(text.begin(), text.end(), value, std::chars_format::hex).ptr;
+  return {text.begin(), end};
 }
 
 std::string shown(const state& s) {
-  char text[160];
-  std::snprintf(text, sizeof text, "{x1 %d, x2 %d, p %d, q %d, fp %a, scl %a}", s.x1, s.x2, s.p,
-                s.q, s.fp, s.scl);
-  return text;
+  return "{x1 " + std::to_string(s.x1) + ", x2 " + std::to_string(s.x2) + ", p " +
+         std::to_string(s.p) + ", q " + std::to_string(s.q) + ", fp " + hex(s.fp) + ", scl " +
+         hex(s.scl) + "}";
 }
 
 std::string shown_failure(frame::failure_kind kind) { return std::string(printed_name(kind)); }
@@ -144,7 +153,7 @@ std::string check_value_for_range(std::string_view text, std::int32_t n) {
     return {};
   }
   random_int::generator g = r.make_generator();
-  r.reset(g, read);
+  range::reset(g, read);
   for (int i = 0; i < draws_per_state; ++i) {
     std::int32_t drawn = 0;
     const auto draw_failure = frame::handled([&] { drawn = r.random(g); });
@@ -219,11 +228,17 @@ std::string reference_float_image(float value) {
   }
   // A single's exact decimal expansion has at most 112 significant digits, so 151 of them show
   // it whole: the digit after the sixth then decides the rounding, a 5 or more rounding up.
-  char expansion[200];
-  std::snprintf(expansion, sizeof expansion, "%.150e", std::fabs(static_cast<double>(value)));
-  const std::string_view text(expansion);
+  std::array<char, 200> expansion{};
+  auto* const end =
+      std::to_chars(expansion.begin(), expansion.end(), std::fabs(static_cast<double>(value)),
+                    std::chars_format::scientific, 150)
+          .ptr;
+  const std::string_view text(expansion.begin(), end);
   std::string digits = std::string(1, text[0]) + std::string(text.substr(2, 5));
-  int exponent = std::atoi(expansion + text.find('e') + 1);
+  const std::string_view exponent_text = text.substr(text.find('e') + 1);
+  int exponent = 0;
+  std::from_chars(exponent_text.begin() + (exponent_text.front() == '+' ? 1 : 0),
+                  exponent_text.end(), exponent);
   if (text[7] >= '5') {
     int at = 5;
     while (at >= 0 && digits[static_cast<std::size_t>(at)] == '9') {
@@ -237,34 +252,30 @@ std::string reference_float_image(float value) {
       ++digits[static_cast<std::size_t>(at)];
     }
   }
-  char image[32];
-  std::snprintf(image, sizeof image, "%c%c.%sE%c%02d", std::signbit(value) ? '-' : ' ', digits[0],
-                digits.c_str() + 1, exponent < 0 ? '-' : '+', std::abs(exponent));
-  return image;
+  const std::string exponent_digits = std::to_string(std::abs(exponent));
+  return (std::signbit(value) ? "-" : " ") + digits.substr(0, 1) + "." + digits.substr(1) + "E" +
+         (exponent < 0 ? "-" : "+") + (exponent_digits.size() < 2 ? "0" : "") + exponent_digits;
 }
 
 std::string reference_duration_image(std::int64_t nanoseconds) {
   const std::uint64_t magnitude = magnitude_of(nanoseconds);
-  char image[32];
-  std::snprintf(image, sizeof image, "%c%llu.%09llu", nanoseconds < 0 ? '-' : ' ',
-                static_cast<unsigned long long>(magnitude / nanoseconds_per_second),
-                static_cast<unsigned long long>(magnitude % nanoseconds_per_second));
-  return image;
+  const std::string fraction = std::to_string(magnitude % nanoseconds_per_second);
+  return (nanoseconds < 0 ? "-" : " ") + std::to_string(magnitude / nanoseconds_per_second) + "." +
+         std::string(9 - fraction.size(), '0') + fraction;
 }
 
 std::string check_float_image(float value) {
-  char where[64];
-  std::snprintf(where, sizeof where, "float_image(%a, 6)", static_cast<double>(value));
+  const std::string where = "float_image(" + hex(value) + ", 6)";
   const auto [image, failure] = outcome_of([&] { return velk_ts::float_image(value, 6); });
   if (failure) {
-    return where + std::string(" raised ") + shown_failure(*failure);
+    return where + " raised " + shown_failure(*failure);
   }
   if (std::isfinite(value) && !has_float_shape(image, value)) {
-    return where + std::string(" gave the misshapen ") + quoted(image);
+    return where + " gave the misshapen " + quoted(image);
   }
   const std::string expected = reference_float_image(value);
   if (image != expected) {
-    return where + std::string(" gave ") + quoted(image) + ", expected " + quoted(expected);
+    return where + " gave " + quoted(image) + ", expected " + quoted(expected);
   }
   return {};
 }
@@ -335,13 +346,12 @@ std::string check_images_input(std::span<const std::uint8_t> bytes) {
   };
   const auto single = std::bit_cast<float>(static_cast<std::uint32_t>(little_endian(0, 4)));
   const auto count = static_cast<std::int64_t>(little_endian(4, 8));
-  for (std::string violation : {check_float_image(single), check_nanoseconds_image(count),
-                                check_milliseconds_image(count % (max_milliseconds + 1))}) {
-    if (!violation.empty()) {
-      return violation;
-    }
-  }
-  return {};
+  const std::initializer_list<std::string> violations = {
+      check_float_image(single), check_nanoseconds_image(count),
+      check_milliseconds_image(count % (max_milliseconds + 1))};
+  const auto* const first = std::find_if(violations.begin(), violations.end(),
+                                         [](const std::string& v) { return !v.empty(); });
+  return first == violations.end() ? std::string() : *first;
 }
 
 }  // namespace velk_fuzz
