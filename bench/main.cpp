@@ -1,0 +1,89 @@
+// Runs the benchmarks, once the plain schedule has been shown to do the same work as the real
+// one: the same comparison totals as the counted routines on the same targets, and the same
+// report, times aside. A yardstick that did less work would flatter it.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bench_support.hpp"
+#include "driver/velk_ts.hpp"
+#include "plain_schedule.hpp"
+
+namespace {
+
+using velk_bench::half;
+
+// The comparison totals of the counted routines on the schedule's targets, in the order of
+// plain::totals.
+velk_bench::plain::totals counted_totals() {
+  velk_bench::plain::totals totals{};
+  std::size_t next = 0;
+  velk_sr::list& l = velk_bench::schedule_list();
+  for (const velk_sr::searchmethod look : {velk_sr::sequentialsearch, velk_sr::binary1search}) {
+    for (const std::int32_t n : velk_bench::schedule_sizes) {
+      l.count = n;
+      for (const half which : {half::successful, half::unsuccessful}) {
+        velk_sr::reset_counts();
+        for (const velk_sr::key_type target : velk_bench::schedule_targets(n, which)) {
+          look(l, target, false, velk_sr::position());
+        }
+        totals[next++] = velk_sr::get_counts().comparisons;
+      }
+    }
+  }
+  return totals;
+}
+
+// The lines of a report, with every elapsed time replaced by "T".
+std::vector<std::string> lines_without_times(std::string_view report) {
+  constexpr std::string_view before_time = " searches is  ";
+  std::vector<std::string> lines;
+  while (!report.empty()) {
+    const std::size_t end = std::min(report.find('\n'), report.size());
+    const std::string_view line = report.substr(0, end);
+    report.remove_prefix(std::min(end + 1, report.size()));
+    const std::size_t time = line.find(before_time);
+    lines.emplace_back(time == std::string_view::npos
+                           ? std::string(line)
+                           : std::string(line.substr(0, time + before_time.size())) + "T");
+  }
+  return lines;
+}
+
+void check_plain_schedule_agrees() {
+  velk_bench::plain::totals plain_totals{};
+  const std::vector<std::string> plain_report = lines_without_times(
+      velk_bench::captured_stdout([&] { plain_totals = velk_bench::plain::run_schedule(); }));
+  const std::vector<std::string> real_report =
+      lines_without_times(velk_bench::captured_stdout(velk_ts::main_procedure));
+  if (plain_totals != counted_totals()) {
+    velk_bench::give_up("the plain schedule counts other comparison totals than the real one");
+  }
+  for (std::size_t i = 0; i < std::max(plain_report.size(), real_report.size()); ++i) {
+    const std::string plain_line = i < plain_report.size() ? plain_report[i] : "(no line)";
+    const std::string real_line = i < real_report.size() ? real_report[i] : "(no line)";
+    if (plain_line != real_line) {
+      velk_bench::give_up("line " + std::to_string(i + 1) + " of the plain schedule's report is\n" +
+                          plain_line + "\ninstead of\n" + real_line);
+    }
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+    return 1;
+  }
+  check_plain_schedule_agrees();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

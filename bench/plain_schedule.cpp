@@ -1,0 +1,142 @@
+#include "plain_schedule.hpp"
+
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "random/random_int.hpp"
+
+namespace velk_bench::plain {
+
+namespace {
+
+constexpr int max_size = 10000;
+constexpr int sizes[] = {10, 100, 1000, 10000};
+
+int keys[max_size];  // keys[i] is the key at position i + 1
+int comparisons;     // the counter, one more at every key comparison
+
+// A search over the first n keys: whether `target` is there, and where (1..n) when it is.
+using method = bool (*)(int n, int target, int* location);
+
+bool sequential_search(int n, int target, int* location) {
+  for (int i = 0; i < n; ++i) {
+    ++comparisons;
+    if (keys[i] == target) {
+      *location = i + 1;
+      return true;
+    }
+  }
+  *location = n;
+  return false;
+}
+
+// Narrows to one position without testing for equality, counting the probes whose key is
+// smaller than the target and the final equality test.
+bool binary_search(int n, int target, int* location) {
+  int bottom = 1;
+  int top = n;
+  while (bottom < top) {
+    const int mid = (bottom + top) / 2;
+    if (keys[mid - 1] < target) {
+      ++comparisons;
+      bottom = mid + 1;
+    } else {
+      top = mid;
+    }
+  }
+  if (top == 0) {
+    return false;
+  }
+  ++comparisons;
+  if (keys[top - 1] != target) {
+    return false;
+  }
+  *location = top;
+  return true;
+}
+
+// The monotonic clock in whole milliseconds, as the real stopwatch reads it.
+long long now_in_milliseconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
+}
+
+[[gnu::format(printf, 1, 2)]] void put_line(const char* format, ...) {
+  char line[128];
+  va_list arguments;
+  va_start(arguments, format);
+  const int length = std::vsnprintf(line, sizeof line - 1, format, arguments);
+  va_end(arguments);
+  if (length < 0 || length >= static_cast<int>(sizeof line) - 1) {
+    std::abort();
+  }
+  line[length] = '\n';
+  if (write(STDOUT_FILENO, line, static_cast<std::size_t>(length) + 1) != length + 1) {
+    std::abort();
+  }
+}
+
+// One test: n searches for keys in the list, then n for keys not in it, each half followed by
+// its average and elapsed time. Gives back the two comparison totals.
+std::array<int, 2> test(int n, method search) {
+  const random_int::range ri_range(n);
+  random_int::generator g = ri_range.make_generator();
+  std::array<int, 2> half_totals{};
+  for (int half = 0; half < 2; ++half) {
+    const bool successful = half == 0;
+    comparisons = 0;
+    const long long start = now_in_milliseconds();
+    for (int i = 0; i < n; ++i) {
+      const int r = ri_range.random(g);
+      const int target = successful ? 2 * r - 1 : 2 * r;
+      int location = 0;
+      if (search(n, target, &location) != successful) {
+        put_line(successful ? "Error: Key  %d not found." : "Error: Key  %d found improperly.",
+                 target);
+      }
+    }
+    const int total = comparisons;
+    const long long elapsed = now_in_milliseconds() - start;
+    const auto average =
+        static_cast<float>(static_cast<long double>(total) / static_cast<long double>(n));
+    put_line(" %s search:  %.5E comparisons.", successful ? "Successful" : "Unsuccessful",
+             static_cast<double>(average));
+    put_line(" The elapsed time to complete  %d searches is  %lld.%09lld", n, elapsed / 1000,
+             elapsed % 1000 * 1000000);
+    half_totals[half] = total;
+  }
+  return half_totals;
+}
+
+}  // namespace
+
+totals run_schedule() {
+  for (int i = 0; i < max_size; ++i) {
+    keys[i] = 2 * i + 1;
+  }
+  struct named_method {
+    const char* heading;
+    method search;
+  };
+  const named_method methods[] = {{"Sequential Searches: ", sequential_search},
+                                  {"Binary Searches: ", binary_search}};
+  totals all{};
+  std::size_t next = 0;
+  for (const named_method& m : methods) {
+    put_line("%s", m.heading);
+    for (const int n : sizes) {
+      put_line("Size = %d ", n);
+      for (const int total : test(n, m.search)) {
+        all[next++] = total;
+      }
+    }
+  }
+  return all;
+}
+
+}  // namespace velk_bench::plain
