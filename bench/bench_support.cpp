@@ -1,8 +1,10 @@
 #include "bench_support.hpp"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -40,10 +42,9 @@ std::vector<velk_sr::key_type> schedule_targets(std::int32_t n, half which) {
   return targets;
 }
 
-stdout_redirect::stdout_redirect(int target) {
+stdout_redirect::stdout_redirect(int target) : saved_(::dup(STDOUT_FILENO)) {
   std::cout.flush();
-  std::fflush(stdout);
-  saved_ = ::dup(STDOUT_FILENO);
+  static_cast<void>(std::fflush(stdout));
   if (saved_ < 0 || ::dup2(target, STDOUT_FILENO) < 0) {
     give_up(std::string("cannot redirect standard output: ") + std::strerror(errno));
   }
@@ -51,12 +52,13 @@ stdout_redirect::stdout_redirect(int target) {
 
 stdout_redirect::~stdout_redirect() {
   std::cout.flush();
-  std::fflush(stdout);
+  static_cast<void>(std::fflush(stdout));
   ::dup2(saved_, STDOUT_FILENO);
   ::close(saved_);
 }
 
 int dev_null() {
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open takes its mode as a vararg
   static const int descriptor = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (descriptor < 0) {
     give_up(std::string("cannot open /dev/null: ") + std::strerror(errno));
@@ -65,22 +67,23 @@ int dev_null() {
 }
 
 std::string captured_stdout(const std::function<void()>& writer) {
-  std::FILE* file = std::tmpfile();
-  if (file == nullptr) {
-    give_up(std::string("cannot make a temporary file: ") + std::strerror(errno));
+  const int file = ::memfd_create("velk_bench_stdout", MFD_CLOEXEC);
+  if (file < 0) {
+    give_up(std::string("cannot make a file in memory: ") + std::strerror(errno));
   }
   {
-    const stdout_redirect to_file(::fileno(file));
+    const stdout_redirect to_file(file);
     writer();
   }
-  std::rewind(file);
   std::string text;
-  char buffer[4096];
-  std::size_t got = 0;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    text.append(buffer, got);
+  std::array<char, 4096> buffer{};
+  off_t offset = 0;
+  ssize_t got = 0;
+  while ((got = ::pread(file, buffer.data(), buffer.size(), offset)) > 0) {
+    text.append(buffer.data(), static_cast<std::size_t>(got));
+    offset += got;
   }
-  std::fclose(file);
+  ::close(file);
   return text;
 }
 

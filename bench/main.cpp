@@ -13,6 +13,7 @@
 #include "bench_support.hpp"
 #include "driver/velk_ts.hpp"
 #include "plain_schedule.hpp"
+#include "search_bench.hpp"
 
 namespace {
 
@@ -69,8 +70,10 @@ void check_plain_schedule_agrees() {
     const std::string plain_line = i < plain_report.size() ? plain_report[i] : "(no line)";
     const std::string real_line = i < real_report.size() ? real_report[i] : "(no line)";
     if (plain_line != real_line) {
-      velk_bench::give_up("line " + std::to_string(i + 1) + " of the plain schedule's report is\n" +
-                          plain_line + "\ninstead of\n" + real_line);
+      std::string message = "line " + std::to_string(i + 1);
+      message.append(" of the plain schedule's report is\n").append(plain_line);
+      message.append("\ninstead of\n").append(real_line);
+      velk_bench::give_up(message);
     }
   }
 }
@@ -83,6 +86,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   check_plain_schedule_agrees();
+  velk_bench::register_search_benchmarks();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
   return 0;

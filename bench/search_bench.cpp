@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "search_bench.hpp"
+
 #include "bench_support.hpp"
 #include "search/velk_sr.hpp"
 
@@ -87,8 +89,9 @@ constexpr named_method methods[] = {
     {"recbinary2search", velk_sr::recbinary2search},
 };
 
-// Names read "sequentialsearch/100/unsuccessful".
-[[maybe_unused]] const bool registered = [] {
+}  // namespace
+
+void register_search_benchmarks() {
   for (const named_method& m : methods) {
     for (const std::int32_t n : schedule_sizes) {
       for (const half which : {half::successful, half::unsuccessful}) {
@@ -98,9 +101,6 @@ constexpr named_method methods[] = {
       }
     }
   }
-  return true;
-}();
-
-}  // namespace
+}
 
 }  // namespace velk_bench
