@@ -30,12 +30,14 @@ search_result spy(const velk_sr::list& l, key_type target, bool found, position 
 }
 
 // Wrong on purpose: each counts one comparison and gives a fixed answer.
-search_result never_finds(const velk_sr::list&, key_type target, bool, position location) {
+search_result never_finds(const velk_sr::list& /*unused*/, key_type target, bool /*unused*/,
+                          position location) {
   velk_sr::cc = velk_sr::cc + 1;
   seen.push_back({target, velk_sr::cc});
   return {false, location};
 }
-search_result always_finds(const velk_sr::list&, key_type target, bool, position) {
+search_result always_finds(const velk_sr::list& /*unused*/, key_type target, bool /*unused*/,
+                           position /*unused*/) {
   velk_sr::cc = velk_sr::cc + 1;
   seen.push_back({target, velk_sr::cc});
   return {true, 1};

@@ -25,7 +25,7 @@ TEST(Ranged, StoresInsideTheRangeAndFailsOutside) {
   EXPECT_FAILURE(constraint_error, position(0));
   EXPECT_FAILURE(constraint_error, position(10001));
   EXPECT_FAILURE(constraint_error, position(std::int64_t{1} << 32 | 1));
-  EXPECT_FAILURE(constraint_error, position(std::uint32_t{0xFFFFFFFFu}));
+  EXPECT_FAILURE(constraint_error, position(std::uint32_t{0xFFFFFFFFU}));
   EXPECT_EQ(frame::natural(int_max), int_max);
   EXPECT_FAILURE(constraint_error, frame::natural(-1));
 }

@@ -35,7 +35,7 @@ std::string contents(const fs::path& path) {
 
 TEST(FuzzCorpus, EveryValueSeedKeepsTheProperty) {
   const std::vector<fs::path> paths = seeds("value");
-  ASSERT_GE(paths.size(), 20u);
+  ASSERT_GE(paths.size(), 20U);
   for (const fs::path& path : paths) {
     EXPECT_EQ(velk_fuzz::check_value_text(contents(path)), "") << path.filename();
   }
@@ -43,10 +43,10 @@ TEST(FuzzCorpus, EveryValueSeedKeepsTheProperty) {
 
 TEST(FuzzCorpus, EveryImagesSeedKeepsTheProperties) {
   const std::vector<fs::path> paths = seeds("images");
-  ASSERT_GE(paths.size(), 20u);
+  ASSERT_GE(paths.size(), 20U);
   for (const fs::path& path : paths) {
     const std::string bytes = contents(path);
-    EXPECT_EQ(bytes.size(), 12u) << path.filename();
+    EXPECT_EQ(bytes.size(), 12U) << path.filename();
     const std::vector<std::uint8_t> input(bytes.begin(), bytes.end());
     EXPECT_EQ(velk_fuzz::check_images_input(input), "") << path.filename();
   }
@@ -58,16 +58,16 @@ TEST(FuzzReferences, FloatImageFromTheExactExpansion) {
     const char* image;
   };
   for (const float_case& c : {
-           float_case{5.5f, " 5.50000E+00"},
-           float_case{0.0f, " 0.00000E+00"},
-           float_case{-0.0f, "-0.00000E+00"},
-           float_case{13.8f, " 1.38000E+01"},
-           float_case{0.1f, " 1.00000E-01"},
-           float_case{1234.125f, " 1.23413E+03"},   // a tie rounds up
-           float_case{-1234.125f, "-1.23413E+03"},  // and away from zero
-           float_case{1234.1249f, " 1.23412E+03"},
-           float_case{999999.5f, " 1.00000E+06"},
-           float_case{0x1p-149f, " 1.40130E-45"},
+           float_case{5.5F, " 5.50000E+00"},
+           float_case{0.0F, " 0.00000E+00"},
+           float_case{-0.0F, "-0.00000E+00"},
+           float_case{13.8F, " 1.38000E+01"},
+           float_case{0.1F, " 1.00000E-01"},
+           float_case{1234.125F, " 1.23413E+03"},   // a tie rounds up
+           float_case{-1234.125F, "-1.23413E+03"},  // and away from zero
+           float_case{1234.1249F, " 1.23412E+03"},
+           float_case{999999.5F, " 1.00000E+06"},
+           float_case{0x1p-149F, " 1.40130E-45"},
            float_case{std::numeric_limits<float>::max(), " 3.40282E+38"},
            float_case{std::numeric_limits<float>::quiet_NaN(), "NaN********"},
            float_case{std::numeric_limits<float>::infinity(), " +Inf*******"},

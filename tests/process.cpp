@@ -2,9 +2,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <csignal>
 
 #include <array>
 #include <cerrno>
@@ -37,6 +37,7 @@ outcome run_process(const std::vector<std::string>& argv, stdout_to where) {
     out_pipe[0] = -1;
   }
   std::vector<char*> args;
+  args.reserve(argv.size() + 1);
   for (const std::string& arg : argv) {
     args.push_back(const_cast<char*>(arg.c_str()));
   }

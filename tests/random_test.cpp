@@ -34,6 +34,7 @@ state seeded(const range& r, std::int32_t x1, std::int32_t x2) {
 
 std::vector<std::int32_t> draws(const range& r, generator& g, int how_many) {
   std::vector<std::int32_t> values;
+  values.reserve(static_cast<std::size_t>(how_many));
   for (int k = 0; k < how_many; ++k) {
     values.push_back(r.random(g));
   }
@@ -90,7 +91,7 @@ TEST(RandomTest, FirstDrawSquaresBothResiduesAndRecombinesThem) {
   const range r(10);
   generator g = r.make_generator();
   r.random(g);
-  const state after = r.save(g);
+  const state after = random_int::range::save(g);
   EXPECT_EQ(after, seeded(r, 52261232, 42594550));
   const double b = random_int::recombined(after);
   EXPECT_EQ(b, 3579959070011155.0);
@@ -129,7 +130,7 @@ TEST(RandomTest, ScaledNumberIsRoundedHalfAwayAndOnlyAboveTheRangeGivesOne) {
   };
   for (const scaled_case& c : cases) {
     generator g;
-    r.reset(g, state{3, 1, 7, 3, 7.0, (c.tf - 1.5) / 16});
+    random_int::range::reset(g, state{3, 1, 7, 3, 7.0, (c.tf - 1.5) / 16});
     EXPECT_EQ(r.random(g), c.expected) << "tf = " << c.tf;
     EXPECT_EQ(random_int::recombined(r.save(g)), 16.0);
   }
@@ -153,7 +154,7 @@ TEST(RandomTest, DrawThatCannotGiveAValueInTheRangeFails) {
   };
   for (const state& s : unfit) {
     generator g;
-    r.reset(g, s);
+    random_int::range::reset(g, s);
     EXPECT_FAILURE(constraint_error, r.random(g)) << "scl = " << s.scl << ", p = " << s.p;
   }
 }
@@ -192,7 +193,7 @@ TEST(RandomTest, ResetFromAnIntegerReplacesTheWholeState) {
   const range r(100);
   for (const reset_case& c : cases) {
     generator g;
-    r.reset(g, state{1, 2, 3, 4, 5.0, 6.0});
+    random_int::range::reset(g, state{1, 2, 3, 4, 5.0, 6.0});
     r.reset(g, c.initiator);
     EXPECT_EQ(r.save(g), seeded(r, c.x1, c.x2)) << "initiator " << c.initiator;
   }
@@ -202,10 +203,10 @@ TEST(RandomTest, SavedStateResumesTheSequence) {
   const range r(10000);
   generator g = r.make_generator();
   draws(r, g, 37);
-  const state saved = r.save(g);
+  const state saved = random_int::range::save(g);
   const std::vector<std::int32_t> onwards = draws(r, g, 50);
   generator other;
-  r.reset(other, saved);
+  random_int::range::reset(other, saved);
   EXPECT_EQ(r.save(other), saved);
   EXPECT_EQ(draws(r, other, 50), onwards);
 }
@@ -230,6 +231,8 @@ class LocalZone {
   }
   LocalZone(const LocalZone&) = delete;
   LocalZone& operator=(const LocalZone&) = delete;
+  LocalZone(LocalZone&&) = delete;
+  LocalZone& operator=(LocalZone&&) = delete;
 
  private:
   static void set(const char* zone) {
@@ -246,9 +249,10 @@ frame::time at(std::int64_t seconds_since_1970, std::int64_t milliseconds = 0) {
 
 TEST(RandomTest, ResetFromATimeSeedsWithLocalDateAndTimeOfDay) {
   struct time_case {
-    const char* zone;
+    const char* zone = nullptr;
     frame::time when;
-    std::int32_t x1, x2;
+    std::int32_t x1 = 0;
+    std::int32_t x2 = 0;
   };
   const time_case cases[] = {
       // 2024-02-29 13:45:30.123: date number 753009, 49530123 ms since midnight.
@@ -286,7 +290,7 @@ TEST(RandomTest, ResetFromTheClockGivesAStateThatDraws) {
   const range r(100);
   generator g = r.make_generator();
   r.reset(g);
-  const state s = r.save(g);
+  const state s = random_int::range::save(g);
   EXPECT_EQ(s.p, p);
   EXPECT_EQ(s.q, q);
   EXPECT_EQ(s.scl, r.scal());
@@ -311,19 +315,19 @@ TEST(RandomTest, ValueReadsBackTheImageOfEveryStateMadeHere) {
     const range r(n);
     std::vector<state> made;
     generator g = r.make_generator();
-    made.push_back(r.save(g));
+    made.push_back(random_int::range::save(g));
     for (const int steps : {1, 999, 4000}) {
       draws(r, g, steps);
-      made.push_back(r.save(g));
+      made.push_back(random_int::range::save(g));
     }
     for (const std::int32_t initiator : {0, 12345, int_min}) {
       r.reset(g, initiator);
-      made.push_back(r.save(g));
+      made.push_back(random_int::range::save(g));
       draws(r, g, 3);
-      made.push_back(r.save(g));
+      made.push_back(random_int::range::save(g));
     }
     r.reset(g);
-    made.push_back(r.save(g));
+    made.push_back(random_int::range::save(g));
     for (const state& s : made) {
       EXPECT_EQ(r.value(range::image(s)), s) << "n = " << n << ": " << range::image(s).view();
     }
@@ -378,7 +382,7 @@ TEST(RandomTest, ValueRefusesWhatIsNotAStateItCouldHaveMade) {
   for (const char* text : refused) {
     generator g = r.make_generator();
     r.random(g);
-    const state before = r.save(g);
+    const state before = random_int::range::save(g);
     EXPECT_FAILURE(constraint_error, r.reset(g, r.value(text))) << '"' << text << '"';
     EXPECT_EQ(r.save(g), before);
   }
