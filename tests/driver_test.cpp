@@ -67,7 +67,8 @@ class TestsearchTest : public ::testing::Test {
       }
       const std::string::size_type is = line.find(" searches is ");
       if (is != std::string::npos) {
-        line = line.substr(0, is + 13) + "T";
+        line.resize(is + 13);
+        line += "T";
       }
       lines.push_back(line);
       line.clear();

@@ -140,9 +140,10 @@ TEST(RealImage, NotANumberAndInfinitiesInTheFixedForm) {
 TEST(RealImage, ATextLongerThanItsBufferOrAnImpossibleLayoutFails) {
   EXPECT_FAILURE(constraint_error, real_image(1e100L, {1, 9, 0}));
   EXPECT_FAILURE(constraint_error, real_image(1.0L, {63, 2, 0}));
-  EXPECT_FAILURE(constraint_error, real_image(1e4000L, {1, 2, 0}));
+  EXPECT_FAILURE(constraint_error, real_image(std::numeric_limits<long double>::max(), {1, 2, 0}));
   // Layouts that no text could fit are refused before any digit is formed.
-  EXPECT_FAILURE(constraint_error, real_image(1e4000L, {1, std::numeric_limits<int>::max(), 0}));
+  EXPECT_FAILURE(constraint_error, real_image(std::numeric_limits<long double>::max(),
+                                              {1, std::numeric_limits<int>::max(), 0}));
   EXPECT_FAILURE(constraint_error, real_image(1.0L, {-1, 2, 0}));
   EXPECT_FAILURE(constraint_error, real_image(1.0L, {1, 2, velk_ts::real_text_capacity + 1}));
 }

@@ -396,11 +396,11 @@ TEST(RandomTest, ValueReadsOnlyTheTextItIsGiven) {
   const range r(10);
   const std::string image(range::image(r.make_generator().gen_state).view());
   for (std::size_t length = 0; length <= image.size(); ++length) {
-    for (std::size_t at = 0; at < length; ++at) {
+    for (std::size_t position = 0; position < length; ++position) {
       for (int byte = 0; byte < 256; ++byte) {
         const auto buffer = std::make_unique<char[]>(length);
         image.copy(buffer.get(), length);
-        buffer[at] = static_cast<char>(byte);
+        buffer[position] = static_cast<char>(byte);
         const std::string_view text(buffer.get(), length);
         const auto outcome = frame::handled([&] { static_cast<void>(r.value(text)); });
         ASSERT_TRUE(!outcome || *outcome == frame::failure_kind::constraint_error) << text;
