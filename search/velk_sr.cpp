@@ -92,21 +92,24 @@ search_result sequentialsearch(const list& l, key_type target, bool /*found*/, p
 }
 
 search_result binary1search(const list& l, key_type target, bool /*found*/, position location) {
+  // Every probe lies in bottom..top, inside 1..count, so one check of that run covers them all.
+  const std::span<const list_entry> entries = l.data.run(1, l.count);
+  if (entries.empty()) {
+    return {false, location};
+  }
+  const auto key_at = [&](std::int32_t p) { return entries[static_cast<std::size_t>(p - 1)].key; };
   std::int32_t top = l.count;
   std::int32_t bottom = 1;
   std::int32_t counted = 0;
   while (bottom < top) {
     const std::int32_t mid = probe(bottom, top);
     // Written without a branch on the outcome, which no predictor can guess.
-    const bool smaller = l.data[mid].key < target;
+    const bool smaller = key_at(mid) < target;
     counted += static_cast<std::int32_t>(smaller);
     bottom = smaller ? mid + 1 : bottom;
     top = smaller ? top : mid;
   }
-  if (top == 0) {
-    return {false, location};
-  }
-  const bool found = l.data[top].key == target;
+  const bool found = key_at(top) == target;
   add_comparisons(counted + 1);
   return {found, found ? position(top) : location};
 }
