@@ -2,8 +2,9 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
+
+#include "text_output.hpp"
 
 namespace frame {
 
@@ -16,19 +17,9 @@ namespace {
 void (*recorded_cleanup)() = nullptr;
 bool cleanup_done = false;
 
-void write_error(std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(STDERR_FILENO, text.data(), text.size());
-    if (written < 0 && errno == EINTR) {
-      continue;
-    }
-    if (written <= 0) {
-      // The report's writes are not checked beyond this: the exit status still tells.
-      return;
-    }
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
+// The report's writes are not checked: if standard error refuses them, the exit status still
+// tells of the failure.
+void write_error(std::string_view text) { static_cast<void>(write_all(STDERR_FILENO, text)); }
 
 }  // namespace
 

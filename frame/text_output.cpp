@@ -15,10 +15,11 @@ namespace {
 // the failure path may read it from a signal handler.
 volatile bool partial_line = false;
 
-// Writes all of `text` to standard output; false when the device refuses any of it.
-bool write_all(std::string_view text) {
+}  // namespace
+
+bool write_all(int descriptor, std::string_view text) {
   while (!text.empty()) {
-    const ssize_t written = ::write(STDOUT_FILENO, text.data(), text.size());
+    const ssize_t written = ::write(descriptor, text.data(), text.size());
     if (written < 0 && errno == EINTR) {
       continue;
     }
@@ -30,8 +31,6 @@ bool write_all(std::string_view text) {
   return true;
 }
 
-}  // namespace
-
 void put(std::string_view text) {
   if (text.empty()) {
     return;
@@ -39,14 +38,14 @@ void put(std::string_view text) {
   // Counted as written before the write: if only part of it reaches the device, shutdown still
   // ends that line.
   partial_line = true;
-  if (!write_all(text)) {
+  if (!write_all(STDOUT_FILENO, text)) {
     raise_failure(failure_kind::device_error);
   }
 }
 
 void put_line(std::string_view text) {
   put(text);
-  if (!write_all("\n")) {
+  if (!write_all(STDOUT_FILENO, "\n")) {
     raise_failure(failure_kind::device_error);
   }
   partial_line = false;
@@ -57,7 +56,7 @@ bool line_partly_written() { return partial_line; }
 void complete_partial_line() {
   if (partial_line) {
     partial_line = false;
-    write_all("\n");
+    static_cast<void>(write_all(STDOUT_FILENO, "\n"));
   }
 }
 

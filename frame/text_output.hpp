@@ -19,6 +19,10 @@ bool line_partly_written();
 // shutdown, also on the failure path, so it raises nothing and is async-signal-safe.
 void complete_partial_line();
 
+// Writes all of `text` to an open file descriptor, going on after an interrupted or partial
+// write; false when the device refuses any of it. Async-signal-safe.
+bool write_all(int descriptor, std::string_view text);
+
 // Makes the C library's standard output and standard error unbuffered, so that anything written
 // through them stays in order with the lines written here.
 void unbuffer_standard_streams();
