@@ -32,9 +32,6 @@ class ranged {
   static_assert(lo <= hi);
 
  public:
-  static constexpr std::int32_t first = lo;
-  static constexpr std::int32_t last = hi;
-
   // The first value of the range, as a definite starting value.
   constexpr ranged() = default;
 
@@ -47,7 +44,6 @@ class ranged {
 
   // NOLINTNEXTLINE(google-explicit-constructor,hicpp-explicit-conversions)
   constexpr operator std::int32_t() const { return value_; }
-  [[nodiscard]] constexpr std::int32_t get() const { return value_; }
 
  private:
   std::int32_t value_ = lo;
@@ -71,9 +67,6 @@ class checked_array {
   static_assert(lo <= hi);
 
  public:
-  static constexpr std::int32_t first = lo;
-  static constexpr std::int32_t last = hi;
-
   constexpr element& operator[](std::int32_t index) {
     check(index >= lo && index <= hi);
     return slots_[static_cast<std::size_t>(index - lo)];

@@ -18,7 +18,8 @@ namespace {
 void add_comparisons(std::int32_t counted) { cc = frame::wrapping_add(cc, counted); }
 
 // The probe between two bounds. The sum wraps rather than overflows, as plain 32-bit
-// arithmetic; the caller's read of the entry checks the probe against the array's bounds.
+// arithmetic; the caller keeps the probe inside the array, by a checked read of the entry or by
+// probing only inside a run it has checked.
 std::int32_t probe(std::int32_t bottom, std::int32_t top) {
   return frame::wrapping_add(bottom, top) / 2;
 }
