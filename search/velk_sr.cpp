@@ -1,8 +1,6 @@
 #include "velk_sr.hpp"
 
-#include <cstddef>
-#include <span>
-
+#include "algorithms.hpp"
 #include "random/random_int.hpp"
 
 namespace velk_sr {
@@ -17,49 +15,16 @@ namespace {
 // so the counter is not read and written at every comparison.
 void add_comparisons(std::int32_t counted) { cc = frame::wrapping_add(cc, counted); }
 
-// The probe between two bounds. The sum wraps rather than overflows, as plain 32-bit
-// arithmetic; the caller keeps the probe inside the array, by a checked read of the entry or by
-// probing only inside a run it has checked.
-std::int32_t probe(std::int32_t bottom, std::int32_t top) {
-  return frame::wrapping_add(bottom, top) / 2;
-}
+// The entries of the list, as the algorithms take them.
+algorithms::entries entries_of(const list& l) { return l.data.run(1, l.count); }
 
-// The recursive workers, counting into `counted`; the public routines add it to the counter.
-search_result recbinary1_counted(const list& l, key_type target, std::int32_t bottom,
-                                 std::int32_t top, position location, std::int32_t& counted) {
-  if (bottom < top) {
-    const std::int32_t mid = probe(bottom, top);
-    if (l.data[mid].key < target) {
-      ++counted;
-      return recbinary1_counted(l, target, mid + 1, top, location, counted);
-    }
-    return recbinary1_counted(l, target, bottom, mid, location, counted);
-  }
-  if (bottom > top) {
-    return {false, location};
-  }
-  const bool found = l.data[top].key == target;
-  ++counted;
-  return {found, found ? position(top) : location};
-}
+// Every slot of the list, for the recursive workers, whose bounds may reach past the count.
+algorithms::entries every_slot(const list& l) { return l.data.run(1, key_cl::max_size); }
 
-search_result recbinary2_counted(const list& l, key_type target, std::int32_t bottom,
-                                 std::int32_t top, bool found, position location,
-                                 std::int32_t& counted) {
-  if (top < bottom) {
-    return {false, location};
-  }
-  const std::int32_t mid = probe(bottom, top);
-  const key_type key = l.data[mid].key;
-  ++counted;
-  if (key == target) {
-    return {true, mid};
-  }
-  ++counted;
-  if (key > target) {
-    return recbinary2_counted(l, target, bottom, mid - 1, found, location, counted);
-  }
-  return recbinary2_counted(l, target, mid + 1, top, found, location, counted);
+// The position the caller gets back: the search's own when it found the key, the caller's
+// otherwise (or when the search has none to give).
+position found_or_passed(const algorithms::counted_search& s, position location) {
+  return s.found ? position(s.location) : location;
 }
 
 }  // namespace
@@ -77,42 +42,15 @@ counts get_counts() {
 }
 
 search_result sequentialsearch(const list& l, key_type target, bool /*found*/, position location) {
-  const std::span<const list_entry> entries = l.data.run(1, l.count);
-  if (entries.empty()) {
-    return {false, location};
-  }
-  // One comparison per entry examined: the position where the key matched, or every entry.
-  std::size_t examined = 0;
-  while (examined < entries.size() && entries[examined].key != target) {
-    ++examined;
-  }
-  const bool found = examined < entries.size();
-  const auto last_examined = static_cast<std::int32_t>(found ? examined + 1 : entries.size());
-  add_comparisons(last_examined);
-  return {found, last_examined};
+  const algorithms::counted_search s = algorithms::sequential(entries_of(l), target);
+  add_comparisons(s.comparisons);
+  return {s.found, s.location == 0 ? location : position(s.location)};
 }
 
 search_result binary1search(const list& l, key_type target, bool /*found*/, position location) {
-  // Every probe lies in bottom..top, inside 1..count, so one check of that run covers them all.
-  const std::span<const list_entry> entries = l.data.run(1, l.count);
-  if (entries.empty()) {
-    return {false, location};
-  }
-  const auto key_at = [&](std::int32_t p) { return entries[static_cast<std::size_t>(p - 1)].key; };
-  std::int32_t top = l.count;
-  std::int32_t bottom = 1;
-  std::int32_t counted = 0;
-  while (bottom < top) {
-    const std::int32_t mid = probe(bottom, top);
-    // Written without a branch on the outcome, which no predictor can guess.
-    const bool smaller = key_at(mid) < target;
-    counted += static_cast<std::int32_t>(smaller);
-    bottom = smaller ? mid + 1 : bottom;
-    top = smaller ? top : mid;
-  }
-  const bool found = key_at(top) == target;
-  add_comparisons(counted + 1);
-  return {found, found ? position(top) : location};
+  const algorithms::counted_search s = algorithms::binary1(entries_of(l), target);
+  add_comparisons(s.comparisons);
+  return {s.found, found_or_passed(s, location)};
 }
 
 search_result recbinary1search(const list& l, key_type target, bool /*found*/, position location) {
@@ -121,39 +59,17 @@ search_result recbinary1search(const list& l, key_type target, bool /*found*/, p
 
 search_result recbinary1(const list& l, key_type target, std::int32_t bottom, std::int32_t top,
                          position location) {
-  std::int32_t counted = 0;
-  const search_result result = recbinary1_counted(l, target, bottom, top, location, counted);
-  add_comparisons(counted);
-  return result;
+  const algorithms::counted_search s = algorithms::recbinary1(every_slot(l), target, bottom, top);
+  add_comparisons(s.comparisons);
+  return {s.found, found_or_passed(s, location)};
 }
 
 search_result binary2search(const list& l, key_type target, bool /*found*/, position location) {
-  if (key_cl::listempty(l)) {
-    // Nothing to probe, so there is no last position to give.
-    return {false, location};
-  }
-  std::int32_t top = l.count;
-  std::int32_t bottom = 1;
-  std::int32_t counted = 0;
-  bool found = false;
-  std::int32_t mid = 0;
-  while (!found && top >= bottom) {
-    mid = probe(bottom, top);
-    const key_type key = l.data[mid].key;
-    ++counted;
-    if (key == target) {
-      found = true;
-    } else {
-      ++counted;
-      if (key > target) {
-        top = mid - 1;
-      } else {
-        bottom = mid + 1;
-      }
-    }
-  }
-  add_comparisons(counted);
-  return {found, mid};
+  const algorithms::counted_search s = algorithms::binary2(entries_of(l), target);
+  add_comparisons(s.comparisons);
+  // After an unsuccessful search the last position probed; an empty list probes nothing and
+  // has no last position to give.
+  return {s.found, s.location == 0 ? location : position(s.location)};
 }
 
 search_result recbinary2search(const list& l, key_type target, bool found, position location) {
@@ -161,11 +77,10 @@ search_result recbinary2search(const list& l, key_type target, bool found, posit
 }
 
 search_result recbinary2(const list& l, key_type target, std::int32_t bottom, std::int32_t top,
-                         bool found, position location) {
-  std::int32_t counted = 0;
-  const search_result result = recbinary2_counted(l, target, bottom, top, found, location, counted);
-  add_comparisons(counted);
-  return result;
+                         bool /*found*/, position location) {
+  const algorithms::counted_search s = algorithms::recbinary2(every_slot(l), target, bottom, top);
+  add_comparisons(s.comparisons);
+  return {s.found, found_or_passed(s, location)};
 }
 
 void insertorder(const list_entry& x, list& l) {

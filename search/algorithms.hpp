@@ -1,0 +1,53 @@
+// The search algorithms, each written once over an ascending run of entries of any length, with
+// the comparisons it counts. The list's routines (velk_sr.hpp) run them on the entries of a list;
+// the lab runs them on arrays far larger than a list holds.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "velk_sr.hpp"
+
+namespace velk_sr::algorithms {
+
+// The entries searched: position 1 is the first entry of the run. Runs are shorter than 2^30
+// entries, so that the sum of two positions never leaves 32 bits.
+using entries = std::span<const list_entry>;
+
+// What one search of a run finds. `location` is a position in the run (1..size), or 0 when the
+// algorithm has none to give; what it holds after an unsuccessful search is stated for each
+// algorithm. `comparisons` is what the search counted under the algorithm's rule.
+struct counted_search {
+  bool found = false;
+  std::int32_t location = 0;
+  std::int32_t comparisons = 0;
+};
+
+// Examines the entries from the first until the key matches; counts one comparison per entry
+// examined. Not found: `location` is the size (the last entry examined). An empty run examines
+// and counts nothing and gives `location` 0.
+counted_search sequential(entries run, key_type target);
+
+// Narrows the range 1..size to one position, probing (bottom + top) / 2 and keeping the first
+// position whose key is not smaller than the target, then tests that position for equality.
+// Counts one for each probe whose key is smaller than the target, plus one for the final test
+// when the run is not empty. `location` is that final position, found or not (0 when empty):
+// with duplicates, the lowest position of the key.
+counted_search binary1(entries run, key_type target);
+
+// The recursive form of binary1 over bottom..top: the same probes, result and count for
+// bottom 1 and top size. Any other range may be given: a probe outside 1..size raises the
+// constraint failure. `location` is 0 when bottom > top.
+counted_search recbinary1(entries run, key_type target, std::int32_t bottom, std::int32_t top);
+
+// Tests the middle entry of bottom..top for equality first and stops at the first probe that
+// matches (with duplicates, not always the lowest position). Each probe counts one for the
+// equality test and, when that fails, one more for the ordering test. `location` is the last
+// position probed, found or not (0 when the run is empty).
+counted_search binary2(entries run, key_type target);
+
+// The recursive form of binary2 over bottom..top: the same probes and count for bottom 1 and top
+// size; not found, `location` is 0. A probe outside 1..size raises the constraint failure.
+counted_search recbinary2(entries run, key_type target, std::int32_t bottom, std::int32_t top);
+
+}  // namespace velk_sr::algorithms
