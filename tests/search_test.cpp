@@ -291,6 +291,21 @@ TEST_F(SearchTest, InsertorderKeepsTheOrderAndPutsANewKeyBeforeEqualOnes) {
   EXPECT_EQ(velk_sr::cc, 0);
 }
 
+TEST_F(SearchTest, InsertorderStoresAnEntryOfTheListAsItWasWhenPassed) {
+  l.data[1] = velk_sr::list_entry{1, 10};
+  l.data[2] = velk_sr::list_entry{3, 20};
+  l.data[3] = velk_sr::list_entry{3, 30};
+  l.count = 3;
+  velk_sr::insertorder(l.data[3], l);
+  const std::int32_t expected_keys[] = {1, 3, 3, 3};
+  const std::int32_t expected_infos[] = {10, 30, 20, 30};
+  ASSERT_EQ(l.count, 4);
+  for (std::int32_t i = 1; i <= 4; ++i) {
+    EXPECT_EQ(l.data[i].key, expected_keys[i - 1]) << i;
+    EXPECT_EQ(l.data[i].info, expected_infos[i - 1]) << i;
+  }
+}
+
 TEST_F(SearchTest, InsertorderRefusesAFullListWhateverTheKeys) {
   odd_keys(10000);
   for (const key_type key : {0, 5000, 19999, 20000, std::numeric_limits<key_type>::max()}) {
