@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 
 #include "text_output.hpp"
@@ -15,7 +16,12 @@ int handler_depth = 0;
 namespace {
 
 void (*recorded_cleanup)() = nullptr;
-bool cleanup_done = false;
+
+// The unhandled-failure path, as far as it has gone: the failure being reported (its kind plus
+// one; 0 before any), and whether its report is being written. Plain flags, since a fault may
+// re-enter the path from a signal handler.
+volatile std::sig_atomic_t reported_kind = 0;
+volatile std::sig_atomic_t report_begun = 0;
 
 // The report's writes are not checked: if standard error refuses them, the exit status still
 // tells of the failure.
@@ -42,12 +48,21 @@ std::string_view printed_name(failure_kind kind) {
 void record_cleanup(void (*cleanup)()) { recorded_cleanup = cleanup; }
 
 void report_unhandled(failure_kind kind) {
-  if (!cleanup_done && recorded_cleanup != nullptr) {
-    cleanup_done = true;
-    recorded_cleanup();
+  // The first failure is the one reported. A failure or fault raised while its clean-up runs
+  // comes back here and writes that first report in its place; one raised once the report is
+  // under way adds nothing to it.
+  if (reported_kind == 0) {
+    reported_kind = static_cast<std::sig_atomic_t>(kind) + 1;
+    if (recorded_cleanup != nullptr) {
+      recorded_cleanup();
+    }
   }
+  if (report_begun != 0) {
+    return;
+  }
+  report_begun = 1;
   write_error("\nraised ");
-  write_error(printed_name(kind));
+  write_error(printed_name(static_cast<failure_kind>(reported_kind - 1)));
   write_error("\n");
 }
 

@@ -1,8 +1,12 @@
 #include "text_output.hpp"
 
+#include <poll.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 #include "failure.hpp"
@@ -11,52 +15,95 @@ namespace frame {
 
 namespace {
 
-// Whether the current line of standard output has text in it. Only ever a plain flag, so that
-// the failure path may read it from a signal handler.
-volatile bool partial_line = false;
+// Whether the last byte that reached standard output left a line open. Only ever a plain flag,
+// so that the failure path may read it from a signal handler.
+volatile std::sig_atomic_t partial_line = 0;
 
-}  // namespace
+// Waits until `descriptor` takes bytes again, after a write that would have blocked; false when
+// it cannot be waited on.
+bool wait_until_writable(int descriptor) {
+  pollfd watched{descriptor, POLLOUT, 0};
+  while (::poll(&watched, 1, -1) < 0) {
+    if (errno != EINTR) {
+      return false;
+    }
+  }
+  return true;
+}
 
-bool write_all(int descriptor, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(descriptor, text.data(), text.size());
+// Writes `text` and then `ending` with one write when the device takes them whole, going on
+// after a write that was interrupted, took only part of them, or would have blocked on a
+// non-blocking descriptor. On standard output each write that takes bytes records whether its
+// last byte left a line open. False when the device refuses a write.
+bool write_joined(int descriptor, std::string_view text, std::string_view ending) {
+  // writev only reads the runs; its structure has no const form.
+  std::array<iovec, 2> runs{
+      iovec{const_cast<char*>(text.data()), text.size()},      // NOLINT(*-const-cast)
+      iovec{const_cast<char*>(ending.data()), ending.size()},  // NOLINT(*-const-cast)
+  };
+  std::size_t first = 0;  // the first run with bytes left
+  while (true) {
+    while (first < runs.size() && runs[first].iov_len == 0) {
+      ++first;
+    }
+    if (first == runs.size()) {
+      return true;
+    }
+    const ssize_t written =
+        ::writev(descriptor, &runs[first], static_cast<int>(runs.size() - first));
     if (written < 0 && errno == EINTR) {
+      continue;
+    }
+    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (!wait_until_writable(descriptor)) {
+        return false;
+      }
       continue;
     }
     if (written <= 0) {
       return false;
     }
-    text.remove_prefix(static_cast<std::size_t>(written));
+    auto left = static_cast<std::size_t>(written);
+    char last = '\n';
+    while (left > 0) {
+      iovec& run = runs[first];
+      const std::size_t taken = left < run.iov_len ? left : run.iov_len;
+      auto* const bytes = static_cast<char*>(run.iov_base);
+      last = bytes[taken - 1];
+      run.iov_base = bytes + taken;
+      run.iov_len -= taken;
+      left -= taken;
+      if (run.iov_len == 0) {
+        ++first;
+      }
+    }
+    if (descriptor == STDOUT_FILENO) {
+      partial_line = last != '\n' ? 1 : 0;
+    }
   }
-  return true;
 }
 
+}  // namespace
+
+bool write_all(int descriptor, std::string_view text) { return write_joined(descriptor, text, {}); }
+
 void put(std::string_view text) {
-  if (text.empty()) {
-    return;
-  }
-  // Counted as written before the write: if only part of it reaches the device, shutdown still
-  // ends that line.
-  partial_line = true;
-  if (!write_all(STDOUT_FILENO, text)) {
+  if (!write_joined(STDOUT_FILENO, text, {})) {
     raise_failure(failure_kind::device_error);
   }
 }
 
 void put_line(std::string_view text) {
-  put(text);
-  if (!write_all(STDOUT_FILENO, "\n")) {
+  if (!write_joined(STDOUT_FILENO, text, "\n")) {
     raise_failure(failure_kind::device_error);
   }
-  partial_line = false;
 }
 
-bool line_partly_written() { return partial_line; }
+bool line_partly_written() { return partial_line != 0; }
 
 void complete_partial_line() {
-  if (partial_line) {
-    partial_line = false;
-    static_cast<void>(write_all(STDOUT_FILENO, "\n"));
+  if (partial_line != 0) {
+    static_cast<void>(write_joined(STDOUT_FILENO, "\n", {}));
   }
 }
 
