@@ -66,8 +66,8 @@ concept ranged_value = detail::is_ranged<type>::value;
 // What the checked arithmetic below takes: a ranged value, or an integer no wider than 32 bits
 // (every value of which a 64-bit integer holds exactly).
 template <class type>
-concept checked_operand =
-    ranged_value<type> || (plain_integer<type> && sizeof(type) <= sizeof(std::int32_t));
+concept checked_operand = ranged_value<type> ||
+    (plain_integer<type> && sizeof(type) <= sizeof(std::int32_t));
 
 namespace detail {
 // The value of an operand as the integer it holds.
@@ -89,28 +89,28 @@ constexpr void check_fits(bool overflowed) { check(!overflowed); }
 // that 32 bits cannot hold raises the constraint failure rather than overflowing, as does a
 // division by zero. An integer wider than 32 bits takes the ordinary arithmetic of its type.
 template <checked_operand left, checked_operand right>
-  requires ranged_value<left> || ranged_value<right>
+requires ranged_value<left> || ranged_value<right>
 constexpr std::int32_t operator+(left a, right b) {
   std::int32_t sum = 0;
   detail::check_fits(__builtin_add_overflow(detail::plain(a), detail::plain(b), &sum));
   return sum;
 }
 template <checked_operand left, checked_operand right>
-  requires ranged_value<left> || ranged_value<right>
+requires ranged_value<left> || ranged_value<right>
 constexpr std::int32_t operator-(left a, right b) {
   std::int32_t difference = 0;
   detail::check_fits(__builtin_sub_overflow(detail::plain(a), detail::plain(b), &difference));
   return difference;
 }
 template <checked_operand left, checked_operand right>
-  requires ranged_value<left> || ranged_value<right>
+requires ranged_value<left> || ranged_value<right>
 constexpr std::int32_t operator*(left a, right b) {
   std::int32_t product = 0;
   detail::check_fits(__builtin_mul_overflow(detail::plain(a), detail::plain(b), &product));
   return product;
 }
 template <checked_operand left, checked_operand right>
-  requires ranged_value<left> || ranged_value<right>
+requires ranged_value<left> || ranged_value<right>
 constexpr std::int32_t operator/(left a, right b) {
   const std::int64_t divisor = detail::plain(b);
   check(divisor != 0);
@@ -119,7 +119,7 @@ constexpr std::int32_t operator/(left a, right b) {
   return static_cast<std::int32_t>(quotient);
 }
 template <checked_operand left, checked_operand right>
-  requires ranged_value<left> || ranged_value<right>
+requires ranged_value<left> || ranged_value<right>
 constexpr std::int32_t operator%(left a, right b) {
   const std::int64_t divisor = detail::plain(b);
   check(divisor != 0);
@@ -162,8 +162,8 @@ class checked_array {
   // so a loop that stays inside it pays for one check in all.
   [[nodiscard]] constexpr std::span<const element> run(std::int32_t from, std::int32_t to) const {
     check(from >= lo && from <= hi + 1 && to >= from - 1 && to <= hi);
-    return std::span<const element>(slots_).subspan(offset(from),
-                                                    static_cast<std::size_t>(to - from + 1));
+    // to - from + 1 slots, in the offsets' unsigned arithmetic.
+    return std::span<const element>(slots_).subspan(offset(from), offset(to) + 1 - offset(from));
   }
 
  private:

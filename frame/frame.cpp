@@ -91,7 +91,7 @@ void end_by_default(int signal) {
   sigemptyset(&unblocked);
   sigaddset(&unblocked, signal);
   ::sigprocmask(SIG_UNBLOCK, &unblocked, nullptr);
-  ::raise(signal);
+  static_cast<void>(::raise(signal));
 }
 
 void fault_handler(int signal, siginfo_t* info, void* context) {

@@ -12,10 +12,10 @@ using main_procedure = void (*)();
 
 // Runs a whole program and ends the process. In order: installs the fault handler, ignores
 // SIGPIPE and SIGXFSZ (a write into a closed pipe or past the file-size limit then fails like any
-// other and raises the device error), gives the stack at least `stack_reserve` bytes, records the command line, makes the standard
-// streams unbuffered, calls each unit's initialiser once in the order given, calls `procedure`
-// once, completes a partly written line and exits with status 0. A failure anywhere ends the
-// process with the failure report and status 1 instead.
+// other and raises the device error), gives the stack at least `stack_reserve` bytes, records the
+// command line, makes the standard streams unbuffered, calls each unit's initialiser once in the
+// order given, calls `procedure` once, completes a partly written line and exits with status 0. A
+// failure anywhere ends the process with the failure report and status 1 instead.
 [[noreturn]] void run(int argc, char** argv, std::initializer_list<unit_initializer> units,
                       main_procedure procedure);
 

@@ -31,56 +31,66 @@ bool wait_until_writable(int descriptor) {
   return true;
 }
 
+// The bytes still to write: up to two runs, the first with bytes left at `first`.
+struct pending_runs {
+  std::array<iovec, 2> runs{};
+  std::size_t first = 0;
+
+  [[nodiscard]] bool done() const { return first == runs.size(); }
+
+  void skip_empty() {
+    while (first < runs.size() && runs[first].iov_len == 0) {
+      ++first;
+    }
+  }
+
+  // Drops the `written` bytes that a write took; gives back the last of them.
+  char drop(std::size_t written) {
+    char last = '\n';
+    while (written > 0) {
+      iovec& run = runs[first];
+      const std::size_t taken = written < run.iov_len ? written : run.iov_len;
+      auto* const bytes = static_cast<char*>(run.iov_base);
+      last = bytes[taken - 1];
+      run.iov_base = bytes + taken;
+      run.iov_len -= taken;
+      written -= taken;
+      skip_empty();
+    }
+    return last;
+  }
+};
+
 // Writes `text` and then `ending` with one write when the device takes them whole, going on
 // after a write that was interrupted, took only part of them, or would have blocked on a
 // non-blocking descriptor. On standard output each write that takes bytes records whether its
 // last byte left a line open. False when the device refuses a write.
 bool write_joined(int descriptor, std::string_view text, std::string_view ending) {
   // writev only reads the runs; its structure has no const form.
-  std::array<iovec, 2> runs{
+  pending_runs pending{{
       iovec{const_cast<char*>(text.data()), text.size()},      // NOLINT(*-const-cast)
       iovec{const_cast<char*>(ending.data()), ending.size()},  // NOLINT(*-const-cast)
-  };
-  std::size_t first = 0;  // the first run with bytes left
-  while (true) {
-    while (first < runs.size() && runs[first].iov_len == 0) {
-      ++first;
-    }
-    if (first == runs.size()) {
-      return true;
-    }
-    const ssize_t written =
-        ::writev(descriptor, &runs[first], static_cast<int>(runs.size() - first));
-    if (written < 0 && errno == EINTR) {
+  }};
+  pending.skip_empty();
+  while (!pending.done()) {
+    const ssize_t written = ::writev(descriptor, &pending.runs[pending.first],
+                                     static_cast<int>(pending.runs.size() - pending.first));
+    if (written > 0) {
+      const char last = pending.drop(static_cast<std::size_t>(written));
+      if (descriptor == STDOUT_FILENO) {
+        partial_line = last != '\n' ? 1 : 0;
+      }
+    } else if (written < 0 && errno == EINTR) {
       continue;
-    }
-    if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+    } else if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       if (!wait_until_writable(descriptor)) {
         return false;
       }
-      continue;
-    }
-    if (written <= 0) {
+    } else {
       return false;
     }
-    auto left = static_cast<std::size_t>(written);
-    char last = '\n';
-    while (left > 0) {
-      iovec& run = runs[first];
-      const std::size_t taken = left < run.iov_len ? left : run.iov_len;
-      auto* const bytes = static_cast<char*>(run.iov_base);
-      last = bytes[taken - 1];
-      run.iov_base = bytes + taken;
-      run.iov_len -= taken;
-      left -= taken;
-      if (run.iov_len == 0) {
-        ++first;
-      }
-    }
-    if (descriptor == STDOUT_FILENO) {
-      partial_line = last != '\n' ? 1 : 0;
-    }
   }
+  return true;
 }
 
 }  // namespace

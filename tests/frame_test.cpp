@@ -47,8 +47,8 @@ TEST(Ranged, ArithmeticIsExactOrFailsWhateverIsDoneWithTheResult) {
   const lowest least = int_min;
   const position p = 3;
   struct arithmetic_case {
-    const char* expression;
-    std::int32_t (*evaluate)(frame::natural, lowest, position);
+    const char* expression = nullptr;
+    std::int32_t (*evaluate)(frame::natural, lowest, position) = nullptr;
     std::optional<std::int32_t> value;  // nothing: the constraint failure
   };
   const arithmetic_case cases[] = {

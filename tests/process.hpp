@@ -25,11 +25,11 @@ enum class sent_by { kill, sigqueue, tgkill };
 
 struct run_options {
   stdout_to where = stdout_to::pipe;
-  std::string file;                  // stdout_to::file: the file, created when missing
+  std::string file;                   // stdout_to::file: the file, created when missing
   std::int64_t file_size_limit = -1;  // the child's RLIMIT_FSIZE in bytes; -1 leaves it be
-  int signal = 0;          // when not 0, sent to the child once a whole line of its output arrived
+  int signal = 0;  // when not 0, sent to the child once a whole line of its output arrived
   sent_by how = sent_by::kill;
-  int cpu_seconds = 0;     // when not 0, the child's RLIMIT_CPU, so that a hang ends by SIGXCPU
+  int cpu_seconds = 0;  // when not 0, the child's RLIMIT_CPU, so that a hang ends by SIGXCPU
 };
 
 struct outcome {

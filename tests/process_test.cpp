@@ -216,6 +216,19 @@ TEST(Frame, RunsAppendingToOneFileKeepEveryLineWhole) {
   EXPECT_TRUE(times_seen == expected) << times_seen.size() << " different lines";
 }
 
+TEST(Images, AValueThatTheArithmeticTakesForAnInfinityIsRefusedNotScaledForever) {
+  if (std::string(VELK_VALGRIND).empty()) {
+    GTEST_SKIP() << "needs valgrind, and a build without the sanitizers";
+  }
+  run_options options;
+  options.cpu_seconds = 60;  // a scaling loop without end then dies by SIGXCPU
+  const auto result =
+      run_process({VELK_VALGRIND, "--log-file=/dev/null", VELK_PROBE, "huge-image"}, options);
+  EXPECT_EQ(result.out, "imaging\n");
+  EXPECT_EQ(result.err, failure_report("CONSTRAINT_ERROR"));
+  EXPECT_EQ(result.exit_status, 1);
+}
+
 TEST(List, AnEntryOfTheListIsInsertedAsItWasWhenPassed) {
   const auto result = run_process({VELK_PROBE, "own-entry"});
   EXPECT_EQ(result.out, " 3 1 3 5\n");
