@@ -73,10 +73,10 @@ failure_kind kind_of_fault(int signal, const siginfo_t* info, const void* contex
   return failure_kind::program_error;
 }
 
-// Whether the signal was sent (by kill, sigqueue, tgkill and the like) rather than raised by a
-// fault: only a sent signal has a code of zero or less. Abort is the program's own way to end
-// at a fault, so an abort signal that the process sent itself counts as raised.
-bool sent_from_outside(int signal, const siginfo_t* info) {
+// Whether the signal was sent (by kill, sigqueue, tgkill or raise) rather than raised by a fault:
+// only a sent signal has a code of zero or less. Abort is the program's own way to end at a
+// fault of its own, so an abort signal that the process sent itself counts as a fault.
+bool sent_not_faulted(int signal, const siginfo_t* info) {
   return info->si_code <= 0 && !(signal == SIGABRT && info->si_pid == ::getpid());
 }
 
@@ -95,7 +95,7 @@ void end_by_default(int signal) {
 }
 
 void fault_handler(int signal, siginfo_t* info, void* context) {
-  if (sent_from_outside(signal, info)) {
+  if (sent_not_faulted(signal, info)) {
     end_by_default(signal);
     return;
   }

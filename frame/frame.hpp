@@ -33,8 +33,9 @@ char** argument_vector();
 // SIGBUS, SIGILL or SIGTRAP, and abort() (std::terminate too), the program failure. A fault inside
 // that work keeps the first failure's report. A C++ exception that nothing catches gives the
 // program failure, or the storage failure for memory that could not be had. One of these signals
-// sent by another process (kill, sigqueue, tgkill) is no fault of the program: the process ends by
-// that signal with its default action, as it would without the handler.
+// that was sent rather than raised by a fault (by kill, sigqueue or tgkill from another process,
+// or by the program's own raise of any but SIGABRT) is no fault of the program: the process ends
+// by that signal with its default action, as it would without the handler.
 void install_fault_handler();
 
 // Runs the clean-up of the units: ends a partly written line of standard output.
