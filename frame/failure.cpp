@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <array>
 #include <csignal>
 #include <cstdlib>
+#include <string_view>
 
 #include "text_output.hpp"
 
@@ -23,9 +25,21 @@ void (*recorded_cleanup)() = nullptr;
 volatile std::sig_atomic_t reported_kind = 0;
 volatile std::sig_atomic_t report_begun = 0;
 
-// The report's writes are not checked: if standard error refuses them, the exit status still
-// tells of the failure.
-void write_error(std::string_view text) { static_cast<void>(write_all(STDERR_FILENO, text)); }
+// Writes the two lines of the report with one write, so that they stay whole beside what other
+// processes write to the same place. Not checked: if standard error refuses the report, the exit
+// status still tells of the failure.
+void write_report(std::string_view name) {
+  constexpr std::string_view opening = "\nraised ";
+  std::array<char, 64> report{};
+  std::size_t length = 0;
+  for (const std::string_view part :
+       {opening, name.substr(0, report.size() - opening.size() - 1), std::string_view("\n")}) {
+    for (const char c : part) {
+      report[length++] = c;
+    }
+  }
+  static_cast<void>(write_all(STDERR_FILENO, std::string_view(report.data(), length)));
+}
 
 }  // namespace
 
@@ -61,9 +75,7 @@ void report_unhandled(failure_kind kind) {
     return;
   }
   report_begun = 1;
-  write_error("\nraised ");
-  write_error(printed_name(static_cast<failure_kind>(reported_kind - 1)));
-  write_error("\n");
+  write_report(printed_name(static_cast<failure_kind>(reported_kind - 1)));
 }
 
 void raise_failure(failure_kind kind) {
