@@ -40,12 +40,19 @@ struct scaled {
   int s;
 };
 
+// The most steps of 10^40 that scaling takes: the extended format reaches from about 10^-4951 to
+// 10^4932, and no finite value in it lies more than 124 such steps from the digits wanted. Only
+// a value that the arithmetic takes for an infinity or a zero although the checks before did not
+// (an emulated processor that computes in fewer bits) could ask for more; it is refused.
+constexpr int max_big_steps = 125;
+
 // Brings a magnitude below 10^(width-1) up into 10^(width-1) <= x < 10^width: big steps of
 // 10^40 first, then a bisection for the last power.
 scaled scale_up(scaled v, int width) {
   const long double low = ten_to(width - 1);
   const long double high = ten_to(width);
-  while (v.x * ten_to(40) < low) {
+  for (int step = 0; v.x * ten_to(40) < low; ++step) {
+    frame::check(step < max_big_steps);
     v = {v.x * ten_to(40), v.s - 40};
   }
   int lo = 1;
@@ -73,7 +80,8 @@ scaled scale_up(scaled v, int width) {
 scaled scale_down(scaled v, int width) {
   const long double low = ten_to(width - 1);
   const long double high = ten_to(width);
-  while (v.x / ten_to(40) >= high) {
+  for (int step = 0; v.x / ten_to(40) >= high; ++step) {
+    frame::check(step < max_big_steps);
     v = {v.x / ten_to(40), v.s + 40};
   }
   int lo = 1;

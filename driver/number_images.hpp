@@ -31,12 +31,22 @@ using real_text = frame::fixed_text<real_text_capacity>;
 
 // The text form of `value`, halves rounded away from zero at the last digit written. The
 // exponent form holds 18 significant digits at the most and writes zeros after them; the fixed
-// form writes zeros for the digits past the 18th. Each scaling step rounds, so a value with
-// many significant bits shown to 15 or more digits may come out one unit off in the last digit
-// when it lies very near a half; single-precision values at six digits are always exact. A
-// non-negative value gets no sign, a negative one "-" (a negative zero too); not a number gives
-// "NaN" and an infinity "+Inf" or "-Inf", either filled out with "*" to the width of the layout. A
-// text longer than real_text holds (a huge value in fixed form) raises the constraint failure.
+// form writes zeros for the digits past the 18th. A non-negative value gets no sign, a negative
+// one "-" (a negative zero too); not a number gives "NaN" and an infinity "+Inf" or "-Inf",
+// either filled out with "*" to the width of the layout. A text longer than real_text holds (a
+// huge value in fixed form) raises the constraint failure.
+//
+// The digits are not always exact. Each scaling step rounds to the 64-bit significand, and the
+// powers of ten past 10^27 are rounded themselves, so the d digits formed (d <= 18) are those of
+// the value times some 1 + e, rounded half up with one more rounding of under 1/32 of a unit. In
+// the exponent form |e| < (2.6 + 1.4 k) 2^-64, where k counts the steps of 10^40 that scaling
+// takes: none from 10^(d-41) to 10^(d+40), one more for each further factor of 10^40, and 124
+// at the ends of the extended range, where |e| < 10^-17. The last digit formed thus lies within
+// |e| 10^d + 0.54 units of the exact value: with 17 digits or fewer it is at most one unit from
+// the correctly rounded digit; with 18 it is at most one unit off from 10^-23 to 10^58 (and
+// then only for a value within 0.18 units of a half), and up to 10 units off at the ends of the
+// extended range (3 or so in practice). Single-precision values at six digits are always exact.
+// The fixed form takes up to two rounded steps more.
 real_text real_image(long double value, real_layout layout);
 
 // The float image takes 1 to 40 significant digits; more or fewer raise the constraint failure.

@@ -2,7 +2,10 @@
 
 #include <unistd.h>
 
+#include <array>
+#include <csignal>
 #include <cstdlib>
+#include <string_view>
 
 #include "text_output.hpp"
 
@@ -15,11 +18,28 @@ int handler_depth = 0;
 namespace {
 
 void (*recorded_cleanup)() = nullptr;
-bool cleanup_done = false;
 
-// The report's writes are not checked: if standard error refuses them, the exit status still
-// tells of the failure.
-void write_error(std::string_view text) { static_cast<void>(write_all(STDERR_FILENO, text)); }
+// The unhandled-failure path, as far as it has gone: the failure being reported (its kind plus
+// one; 0 before any), and whether its report is being written. Plain flags, since a fault may
+// re-enter the path from a signal handler.
+volatile std::sig_atomic_t reported_kind = 0;
+volatile std::sig_atomic_t report_begun = 0;
+
+// Writes the two lines of the report with one write, so that they stay whole beside what other
+// processes write to the same place. Not checked: if standard error refuses the report, the exit
+// status still tells of the failure.
+void write_report(std::string_view name) {
+  constexpr std::string_view opening = "\nraised ";
+  std::array<char, 64> report{};
+  std::size_t length = 0;
+  for (const std::string_view part :
+       {opening, name.substr(0, report.size() - opening.size() - 1), std::string_view("\n")}) {
+    for (const char c : part) {
+      report[length++] = c;
+    }
+  }
+  static_cast<void>(write_all(STDERR_FILENO, std::string_view(report.data(), length)));
+}
 
 }  // namespace
 
@@ -42,13 +62,20 @@ std::string_view printed_name(failure_kind kind) {
 void record_cleanup(void (*cleanup)()) { recorded_cleanup = cleanup; }
 
 void report_unhandled(failure_kind kind) {
-  if (!cleanup_done && recorded_cleanup != nullptr) {
-    cleanup_done = true;
-    recorded_cleanup();
+  // The first failure is the one reported. A failure or fault raised while its clean-up runs
+  // comes back here and writes that first report in its place; one raised once the report is
+  // under way adds nothing to it.
+  if (reported_kind == 0) {
+    reported_kind = static_cast<std::sig_atomic_t>(kind) + 1;
+    if (recorded_cleanup != nullptr) {
+      recorded_cleanup();
+    }
   }
-  write_error("\nraised ");
-  write_error(printed_name(kind));
-  write_error("\n");
+  if (report_begun != 0) {
+    return;
+  }
+  report_begun = 1;
+  write_report(printed_name(static_cast<failure_kind>(reported_kind - 1)));
 }
 
 void raise_failure(failure_kind kind) {

@@ -30,8 +30,11 @@ struct failure {
 // Shorthand for the failure of every run-time check.
 [[noreturn, gnu::cold]] void raise_constraint_error();
 
-// Writes the report for `kind` to standard error after running the recorded clean-up once.
-// Async-signal-safe: it only uses write(2) and the recorded clean-up, which must be too.
+// Writes the report for `kind` to standard error after running the recorded clean-up once. Only
+// the first failure is reported: called again while the clean-up runs (a fault or failure inside
+// it), it writes the first failure's report; called once that report is under way, nothing. The
+// caller then ends the process with status 1. Async-signal-safe: it only uses write(2) and the
+// recorded clean-up, which must be too.
 void report_unhandled(failure_kind kind);
 
 // Records the clean-up that the unhandled-failure path runs before it reports.

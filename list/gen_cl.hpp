@@ -1,6 +1,8 @@
 // gen_cl: a bounded list of entries held in a fixed array inside the list value itself.
 //
-// The operations copy whole entries and never look inside one. Misuse that a precondition
+// The operations copy whole entries and never look inside one. An entry given to an operation may
+// be one of the list's own slots: what is stored is the entry as it was when passed, and an
+// entry handed back is written after the list has been changed. Misuse that a precondition
 // forbids (inserting into a full list; deleting, retrieving or replacing in an empty one) writes
 // one message line to standard output and changes nothing. Positions are not checked against the
 // count: the caller keeps them inside the list. Only the array bounds are checked.
@@ -48,10 +50,12 @@ struct gen_cl {
       frame::put_line("Attempt to insert an entry into a full list");
       return;
     }
+    // Copied before anything moves: `le` may be a slot that the move is about to overwrite.
+    const entry inserted = le;
     for (std::int32_t index = listsize(l); index >= p; --index) {
       l.data[index + 1] = l.data[index];
     }
-    l.data[p] = le;
+    l.data[p] = inserted;
     l.count = l.count + 1;
   }
 
@@ -61,12 +65,14 @@ struct gen_cl {
       frame::put_line("Attempt to delete an entry fom an empty list");
       return;
     }
-    le = l.data[p];
+    // Handed back only once the gap is closed: `le` may be a slot that closing it moves.
+    const entry taken = l.data[p];
     const std::int32_t n = listsize(l);
     for (std::int32_t index = p; index <= n - 1; ++index) {
       l.data[index] = l.data[index + 1];
     }
     l.count = l.count - 1;
+    le = taken;
   }
 
   // Copies the entry at `p` (1..count) into `le`.

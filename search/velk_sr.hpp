@@ -92,7 +92,7 @@ search_result recbinary2(const list& l, key_type target, std::int32_t bottom, st
 
 // Puts `x` into an ascending list in front of the first entry whose key is not smaller, or at
 // the end. A full list refuses with the list's message and is left unchanged, whatever its keys.
-// Counts nothing.
+// `x` may be one of the list's own entries: it is stored as it was when passed. Counts nothing.
 void insertorder(const list_entry& x, list& l);
 
 // Scrambles the list by swapping each position 1..n-1 in turn with a partner drawn over 1..n

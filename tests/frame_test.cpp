@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 #include "failure_test_support.hpp"
 #include "frame/checks.hpp"
@@ -31,9 +32,62 @@ TEST(Ranged, StoresInsideTheRangeAndFailsOutside) {
 }
 
 TEST(Ranged, IncrementingANaturalAtItsLimitFails) {
-  // The sum is formed in plain 32-bit arithmetic first; its store is what fails.
-  EXPECT_EQ(frame::natural(frame::wrapping_add(int_max - 1, 1)), int_max);
+  frame::natural n = int_max - 1;
+  n = n + 1;
+  EXPECT_EQ(n, int_max);
+  EXPECT_FAILURE(constraint_error, n = n + 1);
+  EXPECT_EQ(n, int_max);
+  // A wrapped sum is refused by the store as well.
   EXPECT_FAILURE(constraint_error, frame::natural(frame::wrapping_add(int_max, 1)));
+}
+
+TEST(Ranged, ArithmeticIsExactOrFailsWhateverIsDoneWithTheResult) {
+  using lowest = frame::ranged<int_min, 0>;
+  const frame::natural most = int_max;
+  const lowest least = int_min;
+  const position p = 3;
+  struct arithmetic_case {
+    const char* expression = nullptr;
+    std::int32_t (*evaluate)(frame::natural, lowest, position) = nullptr;
+    std::optional<std::int32_t> value;  // nothing: the constraint failure
+  };
+  const arithmetic_case cases[] = {
+      {"most + 1", [](frame::natural n, lowest, position) { return n + 1; }, std::nullopt},
+      {"1 + most", [](frame::natural n, lowest, position) { return 1 + n; }, std::nullopt},
+      {"most + most", [](frame::natural n, lowest, position) { return n + n; }, std::nullopt},
+      {"most - -1", [](frame::natural n, lowest, position) { return n - -1; }, std::nullopt},
+      {"most * 2", [](frame::natural n, lowest, position) { return n * 2; }, std::nullopt},
+      {"most + 4000000000u",
+       [](frame::natural n, lowest, position) -> std::int32_t { return n + 4'000'000'000U; },
+       std::nullopt},
+      {"least - 1", [](frame::natural, lowest m, position) { return m - 1; }, std::nullopt},
+      {"-least", [](frame::natural, lowest m, position) { return -m; }, std::nullopt},
+      {"least / -1", [](frame::natural, lowest m, position) { return m / -1; }, std::nullopt},
+      {"p / 0", [](frame::natural, lowest, position q) { return q / 0; }, std::nullopt},
+      {"p % 0", [](frame::natural, lowest, position q) { return q % 0; }, std::nullopt},
+      {"most + -1", [](frame::natural n, lowest, position) { return n + -1; }, int_max - 1},
+      {"most - most", [](frame::natural n, lowest, position) { return n - n; }, 0},
+      {"least % -1", [](frame::natural, lowest m, position) { return m % -1; }, 0},
+      {"least + most", [](frame::natural n, lowest m, position) { return m + n; }, -1},
+      {"p - 5u", [](frame::natural, lowest, position q) -> std::int32_t { return q - 5U; }, -2},
+      {"-p", [](frame::natural, lowest, position q) { return -q; }, -3},
+      {"p * p * 1000", [](frame::natural, lowest, position q) { return q * q * 1000; }, 9000},
+      {"-7 / p", [](frame::natural, lowest, position q) { return -7 / q; }, -2},
+      {"-7 % p", [](frame::natural, lowest, position q) { return -7 % q; }, -1},
+  };
+  for (const arithmetic_case& c : cases) {
+    SCOPED_TRACE(c.expression);
+    std::int32_t result = 0;
+    const auto raised = frame::handled([&] { result = c.evaluate(most, least, p); });
+    if (c.value) {
+      EXPECT_EQ(raised, std::nullopt);
+      EXPECT_EQ(result, *c.value);
+    } else {
+      EXPECT_EQ(raised, frame::failure_kind::constraint_error);
+    }
+  }
+  // An operand wider than 32 bits keeps the arithmetic of its own type.
+  EXPECT_EQ(std::int64_t{1} + most, std::int64_t{2'147'483'648});
 }
 
 TEST(CheckedArray, IndicesOutsideTheBoundsFail) {

@@ -2,6 +2,7 @@
 // the real formatter behind both, checked digit for digit against exact integer arithmetic.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdint>
@@ -148,6 +149,14 @@ TEST(RealImage, ATextLongerThanItsBufferOrAnImpossibleLayoutFails) {
   EXPECT_FAILURE(constraint_error, real_image(1.0L, {1, 2, velk_ts::real_text_capacity + 1}));
 }
 
+long double ten_to_the(int n) {
+  long double power = 1;
+  while (n-- > 0) {
+    power *= 10;
+  }
+  return power;
+}
+
 // The image of a positive single with six significant digits, halves rounded up, from the
 // single's exact value M x 2^e scaled by a power of ten in 128-bit integers.
 std::string exact_image(float value) {
@@ -253,6 +262,96 @@ TEST(FloatImageAgainstExactArithmetic, EveryTieAtTheSixthDigit) {
   }
   ASSERT_GT(ties.size(), 2'000'000U);
   EXPECT_EQ(count_wrong_images(ties), 0);
+}
+
+// The error of an exponent-form image of a positive extended value, in units of its last digit:
+// the image less the exact value, from the C library's correctly rounded expansion to 12 digits
+// more.
+long double image_error_in_units(long double value, int digits) {
+  constexpr int extra = 12;
+  char exact[96];
+  std::snprintf(exact, sizeof exact, "%.*Le", digits - 1 + extra, value);
+  const std::string reference(exact);
+  const std::string image(real_image(value, {1, digits - 1, 5}).view());
+  auto significand = [](const std::string& text) {
+    u128 whole = 0;
+    for (const char c : text.substr(0, text.find_first_of("eE"))) {
+      if (c >= '0' && c <= '9') {
+        whole = whole * 10 + static_cast<unsigned>(c - '0');
+      }
+    }
+    return whole;
+  };
+  auto exponent = [](const std::string& text) {
+    return std::stoi(text.substr(text.find_first_of("eE") + 1));
+  };
+  u128 image_scaled = significand(image);
+  for (int i = 0; i < extra; ++i) {
+    image_scaled *= 10;
+  }
+  // A rounding that carried into the next power of ten moves an exponent up by one.
+  u128 reference_scaled = significand(reference);
+  for (int shift = exponent(image) - exponent(reference); shift != 0;
+       shift > 0 ? --shift : ++shift) {
+    (shift > 0 ? image_scaled : reference_scaled) *= 10;
+  }
+  const long double difference = image_scaled >= reference_scaled
+                                     ? static_cast<long double>(image_scaled - reference_scaled)
+                                     : -static_cast<long double>(reference_scaled - image_scaled);
+  return difference / 1e12L;
+}
+
+// The steps of 10^40 that scaling a value of decimal exponent `exponent` to `digits` digits
+// takes, as the header counts them, and one more for a value that rounding puts across a
+// boundary.
+int big_steps(int exponent, int digits) {
+  const int up = digits - 41 - exponent;
+  const int down = exponent - digits;
+  const int steps = up > 0 ? (up + 39) / 40 : (down >= 0 ? down / 40 : 0);
+  return steps + 1;
+}
+
+TEST(RealImageAgainstExactArithmetic, ExtendedValuesStayWithinTheStatedBound) {
+  // Values over the whole extended range, subnormal ones included: 64 random significand bits
+  // and a random exponent, from a simple sequence, and the ends of the range.
+  std::vector<long double> values = {std::numeric_limits<long double>::max(),
+                                     std::numeric_limits<long double>::min(),
+                                     std::numeric_limits<long double>::denorm_min(),
+                                     1e-23L,
+                                     1e58L,
+                                     0x1.fffffffffffffffep-1L};
+  std::uint64_t state = 2024;
+  auto next = [&state] {
+    state = state * 6364136223846793005U + 1442695040888963407U;
+    return state;
+  };
+  for (int i = 0; i < 40'000; ++i) {
+    const std::uint64_t significand = next() | (std::uint64_t{1} << 63);
+    const int exponent = static_cast<int>(next() >> 33) % (16384 + 16446) - 16446;
+    values.push_back(std::ldexp(static_cast<long double>(significand), exponent - 63));
+  }
+  for (const int digits : {15, 17, 18}) {
+    int outside = 0;
+    long double largest = 0;
+    for (const long double value : values) {
+      char exact[32];
+      std::snprintf(exact, sizeof exact, "%.0Le", value);
+      const int exponent = std::stoi(std::string(exact).substr(std::string(exact).find('e') + 1));
+      const long double bound =
+          (2.6L + 1.4L * big_steps(exponent, digits)) * 0x1p-64L * ten_to_the(digits) + 0.54L;
+      const long double error = std::fabs(image_error_in_units(value, digits));
+      largest = std::max(largest, error);
+      if (error > bound && ++outside <= 10) {
+        ADD_FAILURE() << std::hexfloat << value << " at " << digits << " digits: " << error
+                      << " units off, bound " << bound;
+      }
+    }
+    EXPECT_EQ(outside, 0) << digits << " digits";
+    // Fewer than 18 digits are at most one unit from the correctly rounded digit.
+    if (digits < 18) {
+      EXPECT_LT(largest, 1.5L) << digits << " digits";
+    }
+  }
 }
 
 TEST(DurationImageAgainstExactArithmetic, WholeMillisecondsAndNanosecondCounts) {

@@ -51,6 +51,8 @@ TEST_F(ListTest, CreateAndClearEmptyTheListButLeaveTheSlots) {
   key_cl::createlist(l);
   EXPECT_TRUE(key_cl::listempty(l));
   EXPECT_FALSE(key_cl::listfull(l));
+  EXPECT_EQ(l.data[1].key, 7);
+  EXPECT_EQ(l.data[3].key, 6);
 }
 
 TEST_F(ListTest, InsertAppendsAtTheEndAndShiftsAtTheFront) {
@@ -95,7 +97,66 @@ TEST_F(ListTest, RetrieveGivesBackWhatReplaceStored) {
   EXPECT_EQ(key_cl::listsize(l), 3);
 }
 
-TEST_F(ListTest, RefusedOperationsWriteTheirMessageAndChangeNothing) {
+TEST_F(ListTest, AnEntryGivenFromTheListItselfIsTakenAsItWasWhenPassed) {
+  // Each operation on the keys 1, 2, 3 (infos 10, 20, 30) with one of the list's own slots as
+  // its entry: an entry stored is the one passed, an entry handed back is written last.
+  struct aliasing_case {
+    const char* operation;
+    void (*run)(key_cl::list&);
+    std::vector<std::int32_t> keys;
+    std::vector<std::int32_t> infos;
+  };
+  const aliasing_case cases[] = {
+      {"insert slot 2 at 1",
+       [](key_cl::list& l) { key_cl::insertlist(1, l.data[2], l); },
+       {2, 1, 2, 3},
+       {20, 10, 20, 30}},
+      {"insert slot 3 at 2",
+       [](key_cl::list& l) { key_cl::insertlist(2, l.data[3], l); },
+       {1, 3, 2, 3},
+       {10, 30, 20, 30}},
+      {"insert slot 1 at 4",
+       [](key_cl::list& l) { key_cl::insertlist(4, l.data[1], l); },
+       {1, 2, 3, 1},
+       {10, 20, 30, 10}},
+      {"delete 1 into slot 2",
+       [](key_cl::list& l) { key_cl::deletelist(1, l.data[2], l); },
+       {2, 1},
+       {20, 10}},
+      {"delete 3 into slot 1",
+       [](key_cl::list& l) { key_cl::deletelist(3, l.data[1], l); },
+       {3, 2},
+       {30, 20}},
+      {"replace 1 by slot 3",
+       [](key_cl::list& l) { key_cl::replacelist(1, l.data[3], l); },
+       {3, 2, 3},
+       {30, 20, 30}},
+      {"retrieve 1 into slot 3",
+       [](key_cl::list& l) { key_cl::retrievelist(1, l.data[3], l); },
+       {1, 2, 1},
+       {10, 20, 10}},
+  };
+  for (const aliasing_case& c : cases) {
+    SCOPED_TRACE(c.operation);
+    key_cl::clearlist(l);
+    fill({1, 2, 3});
+    c.run(l);
+    EXPECT_EQ(keys_of(l), c.keys);
+    std::vector<std::int32_t> infos;
+    for (std::int32_t i = 1; i <= l.count; ++i) {
+      infos.push_back(l.data[i].info);
+    }
+    EXPECT_EQ(infos, c.infos);
+  }
+  // Deleting into a slot past the new end leaves the list closed up and the entry in that slot.
+  key_cl::clearlist(l);
+  fill({1, 2, 3});
+  key_cl::deletelist(2, l.data[3], l);
+  EXPECT_EQ(keys_of(l), (std::vector<std::int32_t>{1, 3}));
+  EXPECT_EQ(l.data[3].key, 2);
+}
+
+TEST_F(ListTest, RefusedOperationsWriteTheirMessageOnStandardOutputAndChangeNothing) {
   struct refusal {
     const char* message;
     void (*attempt)(key_cl::list&, list_entry&);
@@ -121,7 +182,9 @@ TEST_F(ListTest, RefusedOperationsWriteTheirMessageAndChangeNothing) {
     }
     list_entry callers{-3, 33};
     ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
     r.attempt(l, callers);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), r.message);
     EXPECT_EQ(callers.key, -3);
     EXPECT_EQ(callers.info, 33);

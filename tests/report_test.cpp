@@ -1,7 +1,9 @@
 // The whole program: the report, line for line, and how the run ends.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -46,6 +48,17 @@ bool is_whole_milliseconds(const std::string& text) {
   return true;
 }
 
+// A report line with the image of its elapsed time, if it has one, replaced by "T" as the
+// golden report has it.
+std::string without_time(const std::string& line) {
+  const std::string::size_type last_blank = line.rfind(' ');
+  if (line.starts_with(" The elapsed time") && last_blank != std::string::npos &&
+      is_whole_milliseconds(line.substr(last_blank + 1))) {
+    return line.substr(0, last_blank + 1) + "T";
+  }
+  return line;
+}
+
 // Compares a report with the golden one, where "T" at the end of a line stands for the image of
 // an elapsed time in whole milliseconds.
 void expect_matches_golden(const std::string& report) {
@@ -76,6 +89,66 @@ TEST(Report, IsTheGoldenReportWithOnlyTheTimesVarying) {
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.exit_status, 0);
   }
+}
+
+TEST(Report, ANonBlockingOutputThatKeepsFillingGetsTheWholeReport) {
+  velk_test::run_options options;
+  options.where = stdout_to::full_nonblocking_pipe;
+  const auto result = run_process({VELK_TS}, options);
+  expect_matches_golden(result.out);
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(result.exit_status, 0);
+}
+
+TEST(Report, RunsAppendingToOneFileGiveWholeLines) {
+  constexpr int runs = 50;
+  const velk_test::scratch_file file("reports");
+  velk_test::run_options options;
+  options.where = stdout_to::file;
+  options.file = file.path();
+  for (const auto& result : velk_test::run_together({VELK_TS}, runs, options)) {
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.exit_status, 0);
+  }
+  // Every line is a line of the report, each as many times as there were runs.
+  const std::vector<std::string> lines = lines_of(file.contents());
+  ASSERT_EQ(lines.size(), runs * lines_of(golden_report()).size());
+  std::map<std::string, int> times_seen;
+  for (const std::string& line : lines) {
+    ++times_seen[without_time(line)];
+  }
+  std::map<std::string, int> expected;
+  for (const std::string& line : lines_of(golden_report())) {
+    expected[without_time(line)] += runs;
+  }
+  EXPECT_TRUE(times_seen == expected);
+}
+
+TEST(Report, AFileSizeLimitEndsTheRunWithTheDeviceError) {
+  const velk_test::scratch_file file("limited");
+  velk_test::run_options options;
+  options.where = stdout_to::file;
+  options.file = file.path();
+  options.file_size_limit = 1024;
+  const auto result = run_process({VELK_TS}, options);
+  EXPECT_EQ(result.err, failure_report("DEVICE_ERROR"));
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(result.signal, 0);
+  // What reached the file is the report's beginning, its last line cut at the limit.
+  const std::string written = file.contents();
+  ASSERT_EQ(written.size(), 1024U);
+  const std::vector<std::string> lines = lines_of(written);
+  const std::vector<std::string> golden = lines_of(golden_report());
+  for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+    EXPECT_EQ(without_time(lines[i]), without_time(golden[i])) << "line " << i + 1;
+  }
+  // The cut line agrees with its golden line as far as it goes, up to where a time would be.
+  std::string cut_golden = golden[lines.size() - 1];
+  if (cut_golden.ends_with(" T")) {
+    cut_golden.pop_back();
+  }
+  const std::size_t common = std::min(cut_golden.size(), lines.back().size());
+  EXPECT_EQ(lines.back().substr(0, common), cut_golden.substr(0, common));
 }
 
 TEST(Report, AFailedWriteEndsTheRunWithTheDeviceError) {

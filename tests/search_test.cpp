@@ -124,6 +124,35 @@ TEST_F(SearchTest, EmptyListFindsNothingCountsNothingAndKeepsTheLocation) {
   }
 }
 
+TEST_F(SearchTest, EveryRoutineGivesItsOwnOutcomeWhateverTheCallerPassed) {
+  odd_keys(10);
+  for (const searchmethod method :
+       {velk_sr::sequentialsearch, velk_sr::binary1search, velk_sr::recbinary1search,
+        velk_sr::binary2search, velk_sr::recbinary2search}) {
+    for (const bool passed : {false, true}) {
+      EXPECT_FALSE(method(l, 8, passed, 3).found) << passed;
+      EXPECT_FALSE(method(l, 20, passed, 3).found) << passed;
+      const search_result hit = method(l, 9, passed, 3);
+      EXPECT_TRUE(hit.found) << passed;
+      EXPECT_EQ(hit.location, 5) << passed;
+    }
+  }
+  EXPECT_FALSE(velk_sr::recbinary2(l, 8, 1, 10, true, 3).found);
+  EXPECT_FALSE(velk_sr::recbinary2(l, 8, 6, 5, true, 3).found);
+}
+
+TEST_F(SearchTest, RecursiveWorkersOnAnEmptyRangeKeepTheLocationAndCountNothing) {
+  odd_keys(10);
+  const std::int32_t before = velk_sr::cc;
+  const search_result r1 = velk_sr::recbinary1(l, 9, 6, 3, 42);
+  EXPECT_FALSE(r1.found);
+  EXPECT_EQ(r1.location, 42);
+  const search_result r2 = velk_sr::recbinary2(l, 9, 6, 5, false, 42);
+  EXPECT_FALSE(r2.found);
+  EXPECT_EQ(r2.location, 42);
+  EXPECT_EQ(velk_sr::cc, before);
+}
+
 TEST_F(SearchTest, OneEntryCountsExactlyOneComparison) {
   odd_keys(1);
   for (const searchmethod method :
@@ -291,6 +320,21 @@ TEST_F(SearchTest, InsertorderKeepsTheOrderAndPutsANewKeyBeforeEqualOnes) {
   EXPECT_EQ(velk_sr::cc, 0);
 }
 
+TEST_F(SearchTest, InsertorderStoresAnEntryOfTheListAsItWasWhenPassed) {
+  l.data[1] = velk_sr::list_entry{1, 10};
+  l.data[2] = velk_sr::list_entry{3, 20};
+  l.data[3] = velk_sr::list_entry{3, 30};
+  l.count = 3;
+  velk_sr::insertorder(l.data[3], l);
+  const std::int32_t expected_keys[] = {1, 3, 3, 3};
+  const std::int32_t expected_infos[] = {10, 30, 20, 30};
+  ASSERT_EQ(l.count, 4);
+  for (std::int32_t i = 1; i <= 4; ++i) {
+    EXPECT_EQ(l.data[i].key, expected_keys[i - 1]) << i;
+    EXPECT_EQ(l.data[i].info, expected_infos[i - 1]) << i;
+  }
+}
+
 TEST_F(SearchTest, InsertorderRefusesAFullListWhateverTheKeys) {
   odd_keys(10000);
   for (const key_type key : {0, 5000, 19999, 20000, std::numeric_limits<key_type>::max()}) {
@@ -365,6 +409,15 @@ TEST(Stopwatch, ResetZeroesTheCounterAndRestartsTheInterval) {
   EXPECT_EQ(after.comparisons, 0);
   EXPECT_GE(after.interval, 0);
   EXPECT_LT(after.interval, 60'000'000'000);
+}
+
+TEST(Stopwatch, TheIntervalIsTheTimeSinceTheStart) {
+  // A start five seconds ago, on the stopwatch's clock.
+  velk_sr::reset_counts();
+  velk_sr::ct = velk_sr::time{velk_sr::ct.nanoseconds - 5'000'000'000};
+  const velk_sr::duration interval = velk_sr::get_counts().interval;
+  EXPECT_GE(interval, 5'000'000'000);
+  EXPECT_LT(interval, 65'000'000'000);
 }
 
 TEST(Stopwatch, IntervalsAreWholeMillisecondsAndNeverNegative) {
