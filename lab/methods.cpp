@@ -1,0 +1,55 @@
+#include "methods.hpp"
+
+#include <algorithm>
+#include <array>
+
+namespace velk_lab {
+
+namespace {
+
+namespace algorithms = velk_sr::algorithms;
+
+// The recursive forms over the whole run, bottom 1 and top its size.
+counted_search recbinary1_whole(entries run, key_type target) {
+  return algorithms::recbinary1(run, target, 1, static_cast<std::int32_t>(run.size()));
+}
+counted_search recbinary2_whole(entries run, key_type target) {
+  return algorithms::recbinary2(run, target, 1, static_cast<std::int32_t>(run.size()));
+}
+
+// The baselines count nothing; their position is 1-based like the algorithms'.
+std::int32_t position_of(entries run, entries::iterator at) {
+  return static_cast<std::int32_t>(at - run.begin()) + 1;
+}
+counted_search std_find(entries run, key_type target) {
+  const auto at =
+      std::find_if(run.begin(), run.end(), [target](const list_entry& e) { return e.key == target; });
+  return {at != run.end(), position_of(run, at), 0};
+}
+counted_search std_lower_bound(entries run, key_type target) {
+  const auto at = std::lower_bound(run.begin(), run.end(), target,
+                                   [](const list_entry& e, key_type t) { return e.key < t; });
+  return {at != run.end() && at->key == target, position_of(run, at), 0};
+}
+
+constexpr std::array methods{
+    method_row<algorithms::sequential>("sequential", sequential_model),
+    method_row<algorithms::binary1>("binary1", binary1_model),
+    method_row<recbinary1_whole>("recbinary1", binary1_model),
+    method_row<algorithms::binary2>("binary2", binary2_model),
+    method_row<recbinary2_whole>("recbinary2", binary2_model),
+    method_row<std_find>("std-find", nullptr),
+    method_row<std_lower_bound>("std-lower-bound", nullptr),
+};
+
+}  // namespace
+
+std::span<const method> all_methods() { return methods; }
+
+const method* find_method(std::string_view name) {
+  const auto* const at =
+      std::find_if(methods.begin(), methods.end(), [name](const method& m) { return m.name == name; });
+  return at == methods.end() ? nullptr : at;
+}
+
+}  // namespace velk_lab
