@@ -1,10 +1,10 @@
 #include "context.hpp"
 
-#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <ctime>
 #include <fstream>
 #include <span>
@@ -32,11 +32,11 @@ std::string date_now() {
 }
 
 std::string host_name() {
-  utsname names{};
-  if (::uname(&names) != 0) {
+  std::array<char, HOST_NAME_MAX + 1> name{};
+  if (::gethostname(name.data(), name.size() - 1) != 0) {
     return "";
   }
-  return names.nodename;
+  return name.data();
 }
 
 // The first "model name" of /proc/cpuinfo, or nothing where there is none.

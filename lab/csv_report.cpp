@@ -22,13 +22,12 @@ std::string exact(double value) { return fmt::format("{}", value); }
 std::string csv_report(const run_context& /*context*/, std::span<const row> rows) {
   std::string text(header);
   for (const row& r : rows) {
-    text += fmt::format("{},{},{},{},{},{},{},{},{},{},{},{},{},{},{},{}\n", r.method, r.size,
-                        half_name(r.which), r.searches,
-                        r.counted ? exact(r.mean_comparisons()) : "",
-                        r.counted ? exact(r.mean_expected_comparisons()) : "", r.wall_ns.size(),
-                        r.timed_searches, exact(r.wall.median), exact(r.wall.min),
-                        exact(r.wall.max), exact(r.wall.mad_percent), exact(r.cpu.median),
-                        exact(r.cpu.min), exact(r.cpu.max), exact(r.cpu.mad_percent));
+    text += fmt::format(
+        "{},{},{},{},{},{},{},{},{},{},{},{},{},{},{},{}\n", r.method, r.size, half_name(r.which),
+        r.searches, r.counted ? exact(r.mean_comparisons()) : "",
+        r.counted ? exact(r.mean_expected_comparisons()) : "", r.wall_ns.size(), r.timed_searches,
+        exact(r.wall.median), exact(r.wall.min), exact(r.wall.max), exact(r.wall.mad_percent),
+        exact(r.cpu.median), exact(r.cpu.min), exact(r.cpu.max), exact(r.cpu.mad_percent));
   }
   return text;
 }

@@ -22,8 +22,8 @@ std::int32_t position_of(entries run, entries::iterator at) {
   return static_cast<std::int32_t>(at - run.begin()) + 1;
 }
 counted_search std_find(entries run, key_type target) {
-  const auto at =
-      std::find_if(run.begin(), run.end(), [target](const list_entry& e) { return e.key == target; });
+  const auto at = std::find_if(run.begin(), run.end(),
+                               [target](const list_entry& e) { return e.key == target; });
   return {at != run.end(), position_of(run, at), 0};
 }
 counted_search std_lower_bound(entries run, key_type target) {
@@ -47,8 +47,8 @@ constexpr std::array methods{
 std::span<const method> all_methods() { return methods; }
 
 const method* find_method(std::string_view name) {
-  const auto* const at =
-      std::find_if(methods.begin(), methods.end(), [name](const method& m) { return m.name == name; });
+  const auto* const at = std::find_if(methods.begin(), methods.end(),
+                                      [name](const method& m) { return m.name == name; });
   return at == methods.end() ? nullptr : at;
 }
 

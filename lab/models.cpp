@@ -7,6 +7,9 @@ namespace velk_lab {
 
 namespace {
 
+// One target or none: whether the gap below or above a range sends one into it.
+std::int64_t one_if(bool present) { return present ? 1 : 0; }
+
 // Both binary searches probe (bottom + top) / 2, and with bottom >= 1 that is bottom plus
 // (size - 1) / 2 whatever bottom is: the search of a range depends only on the range's size and
 // on which targets reach it, not on where the range lies. So a total over a range is a function
@@ -73,11 +76,11 @@ class binary1_counts final : public binary_counts {
   // probe, the upper part's gaps and the gap above go up, counted.
   std::int64_t missed_in(std::int32_t s, bool below, bool above) override {
     if (s == 1) {
-      return std::int64_t{below} + std::int64_t{above};
+      return one_if(below) + one_if(above);
     }
     const std::int32_t lower = lower_size(s);
     const std::int32_t upper = s - lower;
-    return missed(lower, below, false) + missed(upper, true, above) + upper + std::int64_t{above};
+    return missed(lower, below, false) + missed(upper, true, above) + upper + one_if(above);
   }
 };
 
@@ -101,7 +104,7 @@ class binary2_counts final : public binary_counts {
     }
     const std::int32_t lower = (s - 1) / 2;
     const std::int32_t upper = s - 1 - lower;
-    const std::int64_t reaching = std::int64_t{s - 1} + std::int64_t{below} + std::int64_t{above};
+    const std::int64_t reaching = std::int64_t{s - 1} + one_if(below) + one_if(above);
     return 2 * reaching + missed(lower, below, true) + missed(upper, true, above);
   }
 };

@@ -58,7 +58,8 @@ std::optional<std::int64_t> count_of(std::string_view text, std::int64_t most, b
     scale = text.back() == 'k' ? thousand : million;
     text.remove_suffix(1);
   }
-  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+  if (text.empty() ||
+      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     return std::nullopt;
   }
   std::int64_t value = 0;
@@ -164,9 +165,9 @@ double min_time_of(std::string_view text) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
   if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
       !std::isfinite(seconds) || seconds <= 0.0 || seconds > longest_min_time) {
-    refuse("--min-time", text,
-           fmt::format("is not a time in seconds (a number above 0 and up to {})",
-                       longest_min_time));
+    refuse(
+        "--min-time", text,
+        fmt::format("is not a time in seconds (a number above 0 and up to {})", longest_min_time));
   }
   return seconds;
 }

@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fmt/core.h>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
-#include <fmt/core.h>
 #include <vector>
 
 #include "lab/errors.hpp"

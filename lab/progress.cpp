@@ -27,6 +27,8 @@ void write_error_text(std::string_view text) {
 std::size_t terminal_width() {
   winsize size{};
   constexpr std::size_t fallback = 80;
+  // ioctl is the system's one way to ask a terminal its size.
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg)
   if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) {
     return fallback;
   }

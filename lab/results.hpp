@@ -65,9 +65,9 @@ struct run_context {
   std::string processor;  // the processor's model name, as the system gives it
   int cpus = 0;           // processors online
   std::string compiler;
-  std::string build_type;  // the build configuration, e.g. RelWithDebInfo
-  bool assertions = false;  // whether the build checks assert()
-  std::string version;     // velk's version
+  std::string build_type;            // the build configuration, e.g. RelWithDebInfo
+  bool assertions = false;           // whether the build checks assert()
+  std::string version;               // velk's version
   std::optional<std::int32_t> seed;  // none: every generator in its default state
   int repetitions = 0;
   double min_time = 0.0;                  // seconds, the least time of each repetition

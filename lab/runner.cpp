@@ -40,7 +40,8 @@ struct timing {
 double thread_cpu_seconds() {
   timespec now{};
   ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) / nanoseconds_per_second;
+  return static_cast<double>(now.tv_sec) +
+         static_cast<double>(now.tv_nsec) / nanoseconds_per_second;
 }
 
 std::string amount_of_memory(std::size_t bytes) {
@@ -62,8 +63,8 @@ std::vector<element> allocate(std::size_t count, std::string_view what) {
 
 // The list of n entries with the keys 1, 3, ..., 2n - 1.
 std::vector<list_entry> odd_keys(std::int32_t n) {
-  auto list = allocate<list_entry>(static_cast<std::size_t>(n),
-                                   fmt::format("a list of {} entries", n));
+  auto list =
+      allocate<list_entry>(static_cast<std::size_t>(n), fmt::format("a list of {} entries", n));
   for (std::int32_t i = 0; i < n; ++i) {
     list[static_cast<std::size_t>(i)].key = 2 * i + 1;
   }
@@ -116,10 +117,11 @@ struct half_job {
 };
 
 [[noreturn]] void wrong_result(const half_job& job, const method& m, key_type target) {
-  const std::string where = fmt::format("{} gave a wrong result at size {}", m.name, job.run.size());
+  const std::string where =
+      fmt::format("{} gave a wrong result at size {}", m.name, job.run.size());
   if (job.which == half::successful) {
-    throw run_failure(
-        fmt::format("{}: key {} is at position {}", where, target, known_answer(job.which, target)));
+    throw run_failure(fmt::format("{}: key {} is at position {}", where, target,
+                                  known_answer(job.which, target)));
   }
   throw run_failure(fmt::format("{}: key {} is not in the list", where, target));
 }
@@ -129,8 +131,8 @@ std::int64_t count_comparisons(const half_job& job, const method& m, progress& s
   std::int64_t total = 0;
   for (std::int64_t i = 0; i < job.searches; ++i) {
     if (shown.due()) {
-      shown.show(fmt::format("{}: counting {}, {} of {} searches", job.stage, m.name, i,
-                             job.searches));
+      shown.show(
+          fmt::format("{}: counting {}, {} of {} searches", job.stage, m.name, i, job.searches));
     }
     const key_type target = job.targets[static_cast<std::size_t>(i)];
     const counted_search result = m.search(job.run, target);
@@ -184,12 +186,14 @@ std::int64_t calibrate(const half_job& job, const method& m, std::size_t& cursor
   for (;;) {
     const timing t = timed_run(job, m, cursor, count);
     if (t.wall >= goal || count >= most_searches) {
-      const double needed = std::ceil(static_cast<double>(count) * min_time / std::max(t.wall, goal));
+      const double needed =
+          std::ceil(static_cast<double>(count) * min_time / std::max(t.wall, goal));
       return std::clamp(static_cast<std::int64_t>(needed), std::int64_t{1}, most_searches);
     }
     const double factor = t.wall > 0.0 ? std::clamp(1.5 * goal / t.wall, 1.5, 10.0) : 10.0;
-    count = std::max(count + 1,
-                     std::min(most_searches, static_cast<std::int64_t>(static_cast<double>(count) * factor)));
+    count = std::max(
+        count + 1,
+        std::min(most_searches, static_cast<std::int64_t>(static_cast<double>(count) * factor)));
   }
 }
 
@@ -219,11 +223,11 @@ class runner {
 
   void measure_size(std::size_t z, entries run) {
     const std::int32_t n = plan_.sizes[z];
-    const std::int64_t searches =
-        plan_.searches.value_or(std::min(n, default_searches_cap));
+    const std::int64_t searches = plan_.searches.value_or(std::min(n, default_searches_cap));
     shown_.show(fmt::format("size {}: drawing the targets", n));
     const size_targets drawn = draw_targets(n, searches, plan_.seed);
-    std::vector<std::int64_t> tally = allocate<std::int64_t>(drawn.successful.size(), "the results");
+    std::vector<std::int64_t> tally =
+        allocate<std::int64_t>(drawn.successful.size(), "the results");
     for (const half which : {half::successful, half::unsuccessful}) {
       const std::size_t step = z * 2 + (which == half::successful ? 1 : 2);
       half_job job{run,

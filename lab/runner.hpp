@@ -26,8 +26,8 @@ struct plan {
   std::vector<std::int32_t> sizes;
   std::optional<std::int64_t> searches;  // per half; none: min(size, default_searches_cap)
   int repetitions = 10;
-  double min_time = 0.1;              // seconds, the least time of each timed repetition
-  std::optional<std::int32_t> seed;   // none: every generator in its default state
+  double min_time = 0.1;             // seconds, the least time of each timed repetition
+  std::optional<std::int32_t> seed;  // none: every generator in its default state
 };
 
 // Measures every method at every size, both halves: the rows in the order of the methods, then

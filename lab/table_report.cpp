@@ -12,35 +12,30 @@ namespace velk_lab {
 
 std::string table_report(const run_context& context, std::span<const row> rows) {
   const std::span<const text_column> columns = text_columns();
-  std::vector<std::vector<std::string>> cells;
-  cells.reserve(rows.size());
-  std::vector<std::size_t> widths;
-  for (const text_column& c : columns) {
-    widths.push_back(c.heading.size());
-  }
+  std::vector<std::vector<std::string>> lines;
+  lines.reserve(rows.size() + 1);
+  lines.emplace_back(columns.size());
+  std::transform(columns.begin(), columns.end(), lines.front().begin(),
+                 [](const text_column& c) { return std::string(c.heading); });
   for (const row& r : rows) {
-    cells.push_back(text_cells(r));
+    lines.push_back(text_cells(r));
+  }
+  std::vector<std::size_t> widths(columns.size(), 0);
+  for (const std::vector<std::string>& cells : lines) {
     for (std::size_t i = 0; i < columns.size(); ++i) {
-      widths[i] = std::max(widths[i], cells.back()[i].size());
+      widths[i] = std::max(widths[i], cells[i].size());
     }
   }
   std::string text = context_lines(context) + "\n";
-  const auto add_line = [&](auto cell_of) {
+  for (const std::vector<std::string>& cells : lines) {
     std::string line;
     for (std::size_t i = 0; i < columns.size(); ++i) {
-      const std::string_view cell = cell_of(i);
-      const std::string_view gap = i == 0 ? "" : "  ";
-      line += columns[i].numeric ? fmt::format("{}{:>{}}", gap, cell, widths[i])
-                                 : fmt::format("{}{:<{}}", gap, cell, widths[i]);
+      const char* const gap = i == 0 ? "" : "  ";
+      line += columns[i].numeric ? fmt::format("{}{:>{}}", gap, cells[i], widths[i])
+                                 : fmt::format("{}{:<{}}", gap, cells[i], widths[i]);
     }
-    while (!line.empty() && line.back() == ' ') {
-      line.pop_back();
-    }
+    line.erase(line.find_last_not_of(' ') + 1);
     text += line + "\n";
-  };
-  add_line([&](std::size_t i) { return columns[i].heading; });
-  for (const std::vector<std::string>& row_cells : cells) {
-    add_line([&](std::size_t i) { return std::string_view(row_cells[i]); });
   }
   return text;
 }
