@@ -33,13 +33,13 @@ counted_search std_lower_bound(entries run, key_type target) {
 }
 
 constexpr std::array methods{
-    method_row<algorithms::sequential>("sequential", sequential_model),
-    method_row<algorithms::binary1>("binary1", binary1_model),
-    method_row<recbinary1_whole>("recbinary1", binary1_model),
-    method_row<algorithms::binary2>("binary2", binary2_model),
-    method_row<recbinary2_whole>("recbinary2", binary2_model),
-    method_row<std_find>("std-find", nullptr),
-    method_row<std_lower_bound>("std-lower-bound", nullptr),
+    counted_method<algorithms::sequential>("sequential", sequential_model),
+    counted_method<algorithms::binary1>("binary1", binary1_model),
+    counted_method<recbinary1_whole>("recbinary1", binary1_model),
+    counted_method<algorithms::binary2>("binary2", binary2_model),
+    counted_method<recbinary2_whole>("recbinary2", binary2_model),
+    baseline_method<std_find>("std-find"),
+    baseline_method<std_lower_bound>("std-lower-bound"),
 };
 
 }  // namespace

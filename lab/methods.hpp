@@ -59,10 +59,15 @@ struct method {
   bool baseline;
 };
 
-// A row of the table, with its loop instantiated for `search`.
+// A row of the table, with its loop instantiated for `search`: a method that counts, with its
+// model, or an uncounted baseline.
 template <search_function search>
-constexpr method method_row(std::string_view name, counting_model model) {
-  return method{name, search, timed_searches<search>, model, model == nullptr};
+constexpr method counted_method(std::string_view name, counting_model model) {
+  return method{name, search, timed_searches<search>, model, false};
+}
+template <search_function search>
+constexpr method baseline_method(std::string_view name) {
+  return method{name, search, timed_searches<search>, nullptr, true};
 }
 
 // Every method, in the order that `all` measures them.

@@ -244,11 +244,11 @@ TEST(LabRunner, AWrongResultEndsTheRunAndNamesTheKey) {
   };
   // A counted method fails in the counting pass; a baseline, which has none, in the timing.
   const wrong_case cases[] = {
-      {velk_lab::method_row<misses_key_7>("misses-7", velk_lab::binary1_model),
+      {velk_lab::counted_method<misses_key_7>("misses-7", velk_lab::binary1_model),
        "misses-7 gave a wrong result at size 10: key 7 is at position 4"},
-      {velk_lab::method_row<finds_key_8>("finds-8", nullptr),
+      {velk_lab::baseline_method<finds_key_8>("finds-8"),
        "finds-8 gave a wrong result at size 10: key 8 is not in the list"},
-      {velk_lab::method_row<misplaces_key_19>("misplaces-19", nullptr),
+      {velk_lab::baseline_method<misplaces_key_19>("misplaces-19"),
        "misplaces-19 gave a wrong result at size 10: key 19 is at position 10"},
   };
   for (const wrong_case& c : cases) {
