@@ -21,8 +21,8 @@ namespace velk_lab {
 
 namespace {
 
-// The calibration times runs of growing length until one takes this share of the minimum time,
-// and sizes the repetitions from it.
+// The calibration times runs of growing length until two take this share of the minimum time,
+// and sizes the repetitions from them.
 constexpr double calibration_share = 0.1;
 // Before each repetition, untimed, this share of its searches brings the method's code, data
 // and branch history back after the other methods' repetitions.
@@ -178,17 +178,26 @@ timing timed_run(const half_job& job, const method& m, std::size_t& cursor, std:
   return {std::chrono::duration<double>(wall_end - wall_start).count(), cpu_end - cpu_start};
 }
 
-// Times runs of growing length (warming the method up on the way) until one takes a tenth of
-// the minimum time; gives the searches that a repetition of the minimum time needs.
+// Times runs of growing length (warming the method up on the way) until two take a tenth of
+// the minimum time; gives the searches that a repetition of the minimum time needs at the
+// faster of the two. A run that the system interrupts only ever looks slower, so the faster
+// one is the better estimate, and one interruption cannot make every repetition short.
 std::int64_t calibrate(const half_job& job, const method& m, std::size_t& cursor, double min_time) {
   const double goal = min_time * calibration_share;
+  constexpr int long_runs_wanted = 2;
+  int long_runs = 0;
+  double fastest = 0.0;  // seconds per search of the faster long run
   std::int64_t count = 1;
   for (;;) {
     const timing t = timed_run(job, m, cursor, count);
     if (t.wall >= goal || count >= most_searches) {
-      const double needed =
-          std::ceil(static_cast<double>(count) * min_time / std::max(t.wall, goal));
-      return std::clamp(static_cast<std::int64_t>(needed), std::int64_t{1}, most_searches);
+      const double per_search = std::max(t.wall, goal) / static_cast<double>(count);
+      fastest = long_runs == 0 ? per_search : std::min(fastest, per_search);
+      if (++long_runs == long_runs_wanted || count >= most_searches) {
+        const double needed = std::ceil(min_time / fastest);
+        return std::clamp(static_cast<std::int64_t>(needed), std::int64_t{1}, most_searches);
+      }
+      continue;
     }
     const double factor = t.wall > 0.0 ? std::clamp(1.5 * goal / t.wall, 1.5, 10.0) : 10.0;
     count = std::max(
