@@ -30,16 +30,9 @@ constexpr int success = 0;
 constexpr int failure_while_running = 1;
 constexpr int bad_input_status = 2;
 
+// With standard error gone there is nowhere left to tell; the exit status still says it.
 void write_error_line(std::string_view message) {
-  const std::string line = "velk: " + std::string(message) + "\n";
-  std::string_view rest = line;
-  while (!rest.empty()) {
-    const ssize_t written = ::write(STDERR_FILENO, rest.data(), rest.size());
-    if (written <= 0) {
-      return;
-    }
-    rest.remove_prefix(static_cast<std::size_t>(written));
-  }
+  static_cast<void>(velk_lab::write_all(STDERR_FILENO, "velk: " + std::string(message) + "\n"));
 }
 
 int run(int argc, char** argv) {

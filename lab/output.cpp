@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "lab/errors.hpp"
@@ -20,35 +22,60 @@ namespace {
   throw run_failure(fmt::format("cannot write {}: {}", what, std::strerror(error)));
 }
 
-// Writes all of `text` to `fd`; gives the error number of a write that fails, or 0.
-int write_all(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return errno;
+std::string in_quotes(const std::string& path) { return "'" + path + "'"; }
+
+// Where a report for `path` goes.
+struct destination {
+  std::string file;  // `path`, or the file a symbolic link at `path` leads to
+  bool replaced;     // a regular file, or none yet: written beside and renamed into place
+};
+
+// The file a chain of symbolic links at `path` ends in, whether or not that file exists yet.
+std::string end_of_links(const std::string& path) {
+  constexpr int most_links = 40;  // as many as the system itself follows
+  std::filesystem::path file = path;
+  for (int links = 0; links < most_links; ++links) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(file, error)) {
+      break;
     }
-    text.remove_prefix(static_cast<std::size_t>(written));
+    const std::filesystem::path target = std::filesystem::read_symlink(file, error);
+    if (error) {
+      break;
+    }
+    file = target.is_absolute() ? target : file.parent_path() / target;
   }
-  return 0;
+  return file.string();
 }
 
-// A new file beside `path`, named after it and hidden, open for writing; removed again when
-// this goes out of scope unless it has been renamed into place.
+destination destination_of(const std::string& path) {
+  destination to{end_of_links(path), true};
+  struct stat status {};
+  if (::stat(to.file.c_str(), &status) == 0) {
+    if (S_ISDIR(status.st_mode)) {
+      cannot_write(in_quotes(path), EISDIR);
+    }
+    to.replaced = S_ISREG(status.st_mode);
+  }
+  return to;
+}
+
+// A new file beside `file`, named after it and hidden, open for writing; removed again when
+// this goes out of scope unless it has been renamed into place. Failures name `shown`, the
+// path as the user gave it.
 class temporary_file {
  public:
-  explicit temporary_file(const std::string& path) : target_(path) {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string pattern = folder + "." + base + ".velk-XXXXXX";
+  temporary_file(const std::string& file, std::string shown)
+      : target_(file), shown_(std::move(shown)) {
+    const std::size_t slash = file.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : file.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
+    const std::string pattern = folder + "." + base + ".velk-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     fd_ = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd_ < 0) {
-      cannot_write(quoted(), errno);
+      cannot_write(in_quotes(shown_), errno);
     }
     name_.assign(name.data());
   }
@@ -65,57 +92,86 @@ class temporary_file {
     }
   }
 
-  // Gives the file the permissions of a file newly created at `path`, writes `text`, makes it
-  // durable and renames it into place.
+  // Gives the file the permissions of a file newly created, writes `text`, makes it durable and
+  // renames it into place.
   void keep_as_target(std::string_view text) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     constexpr mode_t created = 0666;
     if (::fchmod(fd_, created & ~mask) != 0) {
-      cannot_write(quoted(), errno);
+      cannot_write(in_quotes(shown_), errno);
     }
     if (const int error = write_all(fd_, text); error != 0) {
-      cannot_write(quoted(), error);
+      cannot_write(in_quotes(shown_), error);
     }
     if (::fsync(fd_) != 0) {
-      cannot_write(quoted(), errno);
+      cannot_write(in_quotes(shown_), errno);
     }
     const int closed = ::close(fd_);
     fd_ = -1;
     if (closed != 0) {
-      cannot_write(quoted(), errno);
+      cannot_write(in_quotes(shown_), errno);
     }
     if (::rename(name_.c_str(), target_.c_str()) != 0) {
-      cannot_write(quoted(), errno);
+      cannot_write(in_quotes(shown_), errno);
     }
     name_.clear();
   }
 
  private:
-  [[nodiscard]] std::string quoted() const { return "'" + target_ + "'"; }
-
   std::string target_;
+  std::string shown_;
   std::string name_;
   int fd_ = -1;
 };
 
-void refuse_folder(const std::string& path) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
-    cannot_write("'" + path + "'", EISDIR);
+// A device or a pipe, written where it is.
+void write_in_place(const destination& to, const std::string& path, std::string_view text) {
+  const int fd = ::open(to.file.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) {
+    cannot_write(in_quotes(path), errno);
+  }
+  const int error = write_all(fd, text);
+  const int closed = ::close(fd);
+  if (error != 0 || closed != 0) {
+    cannot_write(in_quotes(path), error != 0 ? error : errno);
   }
 }
 
 }  // namespace
 
+int write_all(int fd, std::string_view text) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(fd, text.data(), text.size());
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return errno;
+    }
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return 0;
+}
+
 void check_output_file(const std::string& path) {
-  refuse_folder(path);
-  const temporary_file probe(path);
+  const destination to = destination_of(path);
+  if (!to.replaced) {
+    if (::access(to.file.c_str(), W_OK) != 0) {
+      cannot_write(in_quotes(path), errno);
+    }
+    return;
+  }
+  const temporary_file probe(to.file, path);
 }
 
 void write_output_file(const std::string& path, std::string_view text) {
-  refuse_folder(path);
-  temporary_file file(path);
+  const destination to = destination_of(path);
+  if (!to.replaced) {
+    write_in_place(to, path, text);
+    return;
+  }
+  temporary_file file(to.file, path);
   file.keep_as_target(text);
 }
 

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <string>
 
+#include "lab/output.hpp"
+
 namespace velk_lab {
 
 namespace {
@@ -13,15 +15,7 @@ namespace {
 constexpr auto refresh = std::chrono::milliseconds(100);
 
 // Progress is a courtesy: a write that fails is not worth ending a measurement for.
-void write_error_text(std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(STDERR_FILENO, text.data(), text.size());
-    if (written <= 0) {
-      return;
-    }
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-}
+void write_error_text(std::string_view text) { static_cast<void>(write_all(STDERR_FILENO, text)); }
 
 // The columns a line may take without wrapping, which would defeat the carriage return.
 std::size_t terminal_width() {

@@ -198,8 +198,7 @@ TEST(Velk, GoogleBenchmarksCompareToolReadsTwoRuns) {
                                   "--format", "json", "--output", file});
     ASSERT_EQ(run.exit_status, 0) << run.err;
   }
-  const auto compared =
-      run_process({"/usr/bin/python3", VELK_COMPARE_PY, "--no-color", "benchmarks", a, b});
+  const auto compared = run_process({"/usr/bin/python3", VELK_COMPARE_PY, "benchmarks", a, b});
   EXPECT_EQ(compared.exit_status, 0) << compared.out << compared.err;
   for (const char* name : {"binary1/10/successful", "binary1/1000/unsuccessful_median",
                            "std-lower-bound/1000/unsuccessful_stddev", "OVERALL_GEOMEAN"}) {
@@ -223,6 +222,32 @@ TEST(Velk, OutputFileIsWrittenWhole) {
   struct stat status {};
   ASSERT_EQ(::stat(file.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777U, 0666U & ~mask);
+}
+
+TEST(Velk, OutputKeepsLinksAndWritesPipesInPlace) {
+  const scratch_folder folder;
+  const std::filesystem::path file = folder.path() / "rows.csv";
+  const std::filesystem::path link = folder.path() / "latest.csv";
+  std::filesystem::create_symlink("rows.csv", link);  // leads to a file not there yet
+  for (int run = 0; run < 2; ++run) {                 // then to one that is
+    const auto result = run_process(quick_run({"--format", "csv", "--output", link.string()}));
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(lines_of(contents_of(file)).size(), 3U);
+  }
+  // A pipe cannot be replaced by a file: what reads it gets the report. (The reader gives up
+  // after a while, so that a velk that never opens the pipe fails the test instead of hanging.)
+  const std::filesystem::path pipe = folder.path() / "pipe";
+  const std::filesystem::path received = folder.path() / "received.csv";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const auto result = run_process(
+      {"/bin/sh", "-c",
+       "timeout 20 cat \"$1\" > \"$2\" & \"$3\" --sizes 10 --methods binary1 --min-time 0.001 "
+       "--format csv --output \"$1\"; status=$?; wait; exit $status",
+       "sh", pipe.string(), received.string(), VELK});
+  EXPECT_EQ(result.exit_status, 0) << result.err;
+  EXPECT_EQ(std::filesystem::status(pipe).type(), std::filesystem::file_type::fifo);
+  EXPECT_EQ(lines_of(contents_of(received)).size(), 3U);
 }
 
 TEST(Velk, OutputThatCannotBeWrittenFailsBeforeMeasuring) {
