@@ -127,6 +127,8 @@ class temporary_file {
 
 // A device or a pipe, written where it is.
 void write_in_place(const destination& to, const std::string& path, std::string_view text) {
+  // open takes a mode only when it creates a file, which it does not here.
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg)
   const int fd = ::open(to.file.c_str(), O_WRONLY | O_CLOEXEC);
   if (fd < 0) {
     cannot_write(in_quotes(path), errno);

@@ -78,25 +78,17 @@ class scratch_folder {
   std::filesystem::path path_;
 };
 
+// Every message is checked in lab_test; here, that one reaches standard error alone, as one
+// line, with status 2 and nothing measured or written.
 TEST(Velk, BadInputIsOneLineOnStandardErrorAndStatus2) {
   struct bad_case {
     std::vector<std::string> argv;
     std::string err;
   };
   const bad_case cases[] = {
-      {{VELK, "--methods", "binary1,quick"},
-       "velk: --methods: 'quick' is not a method (choose from sequential, binary1, recbinary1, "
-       "binary2, recbinary2, std-find, std-lower-bound, or all)\n"},
-      {{VELK, "--sizes", "10,1G"},
+      {{VELK, "--sizes", "10,1G", "--output", "never-written.csv"},
        "velk: --sizes: '1G' is not a size (a whole number from 1 to 1073741823, with an "
        "optional k or M)\n"},
-      {{VELK, "--repetitions", "0"},
-       "velk: --repetitions: '0' is not a number of repetitions (a whole number from 1 to "
-       "100000)\n"},
-      {{VELK, "--seed", "x"},
-       "velk: --seed: 'x' is not a seed (a whole number from -2147483648 to 2147483647)\n"},
-      {{VELK, "--format", "xml", "--output", "never-written.xml"},
-       "velk: --format: 'xml' is not a format (choose from table, csv, json, markdown)\n"},
       {{VELK, "--verbose"}, "velk: unknown option '--verbose'\n"},
   };
   for (const bad_case& c : cases) {
@@ -106,7 +98,7 @@ TEST(Velk, BadInputIsOneLineOnStandardErrorAndStatus2) {
     EXPECT_EQ(result.err, c.err);
     EXPECT_EQ(result.exit_status, 2);
   }
-  EXPECT_FALSE(std::filesystem::exists("never-written.xml"));
+  EXPECT_FALSE(std::filesystem::exists("never-written.csv"));
 }
 
 TEST(Velk, HelpAndVersion) {
@@ -240,11 +232,11 @@ TEST(Velk, OutputKeepsLinksAndWritesPipesInPlace) {
   const std::filesystem::path pipe = folder.path() / "pipe";
   const std::filesystem::path received = folder.path() / "received.csv";
   ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const std::string read_while_velk_writes =
+      "timeout 20 cat \"$1\" > \"$2\" & \"$3\" --sizes 10 --methods binary1 --min-time 0.001 "
+      "--format csv --output \"$1\"; status=$?; wait; exit $status";
   const auto result = run_process(
-      {"/bin/sh", "-c",
-       "timeout 20 cat \"$1\" > \"$2\" & \"$3\" --sizes 10 --methods binary1 --min-time 0.001 "
-       "--format csv --output \"$1\"; status=$?; wait; exit $status",
-       "sh", pipe.string(), received.string(), VELK});
+      {"/bin/sh", "-c", read_while_velk_writes, "sh", pipe.string(), received.string(), VELK});
   EXPECT_EQ(result.exit_status, 0) << result.err;
   EXPECT_EQ(std::filesystem::status(pipe).type(), std::filesystem::file_type::fifo);
   EXPECT_EQ(lines_of(contents_of(received)).size(), 3U);
