@@ -76,5 +76,9 @@ int main(int argc, char** argv) {
   } catch (const std::bad_alloc&) {
     write_error_line("out of memory");
     return failure_while_running;
+  } catch (const std::exception& unforeseen) {
+    // Whatever a library throws that the lab has not foreseen is still a failure while running.
+    write_error_line(unforeseen.what());
+    return failure_while_running;
   }
 }
