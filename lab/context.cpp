@@ -1,0 +1,83 @@
+#include "context.hpp"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <ctime>
+#include <fstream>
+#include <span>
+#include <string>
+
+namespace velk_lab {
+
+namespace {
+
+// Local time with the UTC offset, as 2024-05-01T14:03:09+02:00.
+std::string date_now() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (::localtime_r(&now, &local) == nullptr) {
+    return "";
+  }
+  std::array<char, 32> text{};
+  const std::size_t length = std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%S%z", &local);
+  std::string date(text.data(), length);
+  // strftime gives the offset as +0200; ISO 8601's extended form wants +02:00.
+  if (date.size() >= 5) {
+    date.insert(date.size() - 2, ":");
+  }
+  return date;
+}
+
+std::string host_name() {
+  std::array<char, HOST_NAME_MAX + 1> name{};
+  if (::gethostname(name.data(), name.size() - 1) != 0) {
+    return "";
+  }
+  return name.data();
+}
+
+// The first "model name" of /proc/cpuinfo, or nothing where there is none.
+std::string processor_name() {
+  std::ifstream cpuinfo("/proc/cpuinfo");
+  for (std::string line; std::getline(cpuinfo, line);) {
+    if (line.rfind("model name", 0) == 0) {
+      const std::size_t colon = line.find(':');
+      if (colon != std::string::npos) {
+        const std::size_t start = line.find_first_not_of(' ', colon + 1);
+        return start == std::string::npos ? "" : line.substr(start);
+      }
+    }
+  }
+  return "";
+}
+
+}  // namespace
+
+run_context gather_context(int argc, const char* const* argv, const plan& measured) {
+  run_context context;
+  context.date = date_now();
+  context.host = host_name();
+  context.processor = processor_name();
+  context.cpus = static_cast<int>(std::max(::sysconf(_SC_NPROCESSORS_ONLN), 1L));
+  context.compiler = VELK_COMPILER;
+  context.build_type = VELK_BUILD_TYPE;
+#ifdef NDEBUG
+  context.assertions = false;
+#else
+  context.assertions = true;
+#endif
+  context.version = VELK_VERSION;
+  context.seed = measured.seed;
+  context.repetitions = measured.repetitions;
+  context.min_time = measured.min_time;
+  for (const char* const argument :
+       std::span<const char* const>(argv, static_cast<std::size_t>(argc))) {
+    context.command_line.emplace_back(argument);
+  }
+  return context;
+}
+
+}  // namespace velk_lab

@@ -1,0 +1,32 @@
+// The counting models: for each counting rule, the exact number of comparisons that searching
+// every target of a half once adds up to, on the list of n entries with keys 1, 3, ..., 2n - 1.
+// The successful half's targets are the n keys; the unsuccessful half's are 2, 4, ..., 2n, one
+// above each key. Divided by n, a total is the expected mean of a half.
+#pragma once
+
+#include <cstdint>
+
+namespace velk_lab {
+
+struct comparison_totals {
+  std::int64_t successful = 0;
+  std::int64_t unsuccessful = 0;
+
+  friend bool operator==(const comparison_totals&, const comparison_totals&) = default;
+};
+
+// A method's model: n from 1 to 2^30 - 1.
+using counting_model = comparison_totals (*)(std::int32_t n);
+
+// One comparison per entry examined: the key at position r costs r; a missing key costs n.
+comparison_totals sequential_model(std::int32_t n);
+
+// binary1 and recbinary1: one for each probe whose key is smaller than the target, and one for
+// the final equality test.
+comparison_totals binary1_model(std::int32_t n);
+
+// binary2 and recbinary2: one for the equality test of each probe and one more for the ordering
+// test when it fails.
+comparison_totals binary2_model(std::int32_t n);
+
+}  // namespace velk_lab

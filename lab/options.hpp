@@ -1,0 +1,29 @@
+// The command line: every option, its default and its checks.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "lab/reports.hpp"
+#include "lab/runner.hpp"
+
+namespace velk_lab {
+
+struct options {
+  plan measured;
+  report_format format = report_format::table;
+  std::optional<std::string> output;  // none: standard output
+};
+
+struct command {
+  enum class action { measure, help, version };
+  action what = action::measure;
+  options settings;  // for measure
+  std::string text;  // for help and version: what to print
+};
+
+// Reads the command line (program name first). Throws bad_input, whose message names the option
+// and the value, for an unknown option or argument and for any value an option cannot take.
+command parse_command_line(int argc, const char* const* argv);
+
+}  // namespace velk_lab

@@ -1,0 +1,30 @@
+// The reporters: each writes the finished rows and their context in one format, whole, as text.
+// One file each; none of them measures anything.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "lab/results.hpp"
+
+namespace velk_lab {
+
+enum class report_format { table, csv, json, markdown };
+
+// Aligned columns for a terminal, with the context above them.
+std::string table_report(const run_context& context, std::span<const row> rows);
+
+// One header line, then one line per row.
+std::string csv_report(const run_context& context, std::span<const row> rows);
+
+// The document Google Benchmark writes: the context, then one entry per row and repetition and
+// the mean, median and standard deviation of each row, so that its tools read it.
+std::string json_report(const run_context& context, std::span<const row> rows);
+
+// A table that renders on a code-hosting site.
+std::string markdown_report(const run_context& context, std::span<const row> rows);
+
+// The reporter of `format`.
+std::string report(report_format format, const run_context& context, std::span<const row> rows);
+
+}  // namespace velk_lab

@@ -1,0 +1,77 @@
+// What a run of the lab produces: one row per method, size and half, and the context the rows
+// were measured in. Every reporter takes exactly these two and measures nothing itself.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velk_lab {
+
+// The two halves of a test: keys 2r - 1, which are in the list, and keys 2r, which are not.
+enum class half { successful, unsuccessful };
+
+// "successful" or "unsuccessful".
+std::string_view half_name(half which);
+
+// The arguments as one line that a POSIX shell reads back into the same arguments: each one
+// that holds anything but letters, digits and _ . / = , : + - in single quotes.
+std::string command_line_text(const std::vector<std::string>& arguments);
+
+// Nanoseconds per search over the repetitions of one row.
+struct time_summary {
+  double median = 0.0;
+  double min = 0.0;
+  double max = 0.0;
+  double mad_percent = 0.0;  // median absolute deviation, as a percentage of the median
+  double mean = 0.0;
+  double stddev = 0.0;  // sample standard deviation (over repetitions - 1)
+};
+
+// One method on one list size, one half.
+struct row {
+  std::string_view method;  // the method's name in the method table
+  std::int32_t size = 0;    // entries in the list, keys 1, 3, ..., 2 * size - 1
+  half which = half::successful;
+  // Whether the method counts its comparisons; an uncounted baseline has no comparison figures.
+  bool counted = false;
+  // The half's searches (the targets velk_ts would draw) and their comparisons in all.
+  std::int64_t searches = 0;
+  std::int64_t comparisons = 0;
+  // The comparisons of searching every target of the half once: all `size` of them.
+  std::int64_t expected_comparisons = 0;
+  // Searches in each timed repetition, and the time per search of each repetition.
+  std::int64_t timed_searches = 0;
+  std::vector<double> wall_ns;
+  std::vector<double> cpu_ns;
+  time_summary wall;
+  time_summary cpu;
+
+  // The exact means, divided only here.
+  [[nodiscard]] double mean_comparisons() const {
+    return static_cast<double>(comparisons) / static_cast<double>(searches);
+  }
+  [[nodiscard]] double mean_expected_comparisons() const {
+    return static_cast<double>(expected_comparisons) / static_cast<double>(size);
+  }
+};
+
+// Where and how the rows were measured.
+struct run_context {
+  std::string date;       // when the run began: local time, ISO 8601 with the UTC offset
+  std::string host;       // the machine's host name
+  std::string processor;  // the processor's model name, as the system gives it
+  int cpus = 0;           // processors online
+  std::string compiler;
+  std::string build_type;            // the build configuration, e.g. RelWithDebInfo
+  bool assertions = false;           // whether the build checks assert()
+  std::string version;               // velk's version
+  std::optional<std::int32_t> seed;  // none: every generator in its default state
+  int repetitions = 0;
+  double min_time = 0.0;                  // seconds, the least time of each repetition
+  std::vector<std::string> command_line;  // the arguments as given, program name first
+};
+
+}  // namespace velk_lab

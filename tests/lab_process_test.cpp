@@ -1,0 +1,351 @@
+// The velk program as a whole: what it writes where, how it ends, and that others' tools read it.
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "process.hpp"
+
+namespace {
+
+using velk_test::run_process;
+using velk_test::stdout_to;
+
+// Arguments that make a run short: one tiny size, a few short repetitions.
+std::vector<std::string> quick_run(std::vector<std::string> more) {
+  std::vector<std::string> argv{
+      VELK, "--sizes", "10", "--methods", "binary1", "--min-time", "0.001", "--repetitions", "3"};
+  argv.insert(argv.end(), more.begin(), more.end());
+  return argv;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string contents_of(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::vector<std::string> names_in(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  return names;
+}
+
+// A new empty folder, removed with whatever is in it at the end of the test.
+class scratch_folder {
+ public:
+  scratch_folder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "velk-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+  }
+  scratch_folder(const scratch_folder&) = delete;
+  scratch_folder& operator=(const scratch_folder&) = delete;
+  scratch_folder(scratch_folder&&) = delete;
+  scratch_folder& operator=(scratch_folder&&) = delete;
+  ~scratch_folder() { std::filesystem::remove_all(path_); }
+  [[nodiscard]] const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Every message is checked in lab_test; here, that one reaches standard error alone, as one
+// line, with status 2 and nothing measured or written.
+TEST(Velk, BadInputIsOneLineOnStandardErrorAndStatus2) {
+  struct bad_case {
+    std::vector<std::string> argv;
+    std::string err;
+  };
+  const bad_case cases[] = {
+      {{VELK, "--sizes", "10,1G", "--output", "never-written.csv"},
+       "velk: --sizes: '1G' is not a size (a whole number from 1 to 1073741823, with an "
+       "optional k or M)\n"},
+      {{VELK, "--verbose"}, "velk: unknown option '--verbose'\n"},
+  };
+  for (const bad_case& c : cases) {
+    SCOPED_TRACE(c.argv[1]);
+    const auto result = run_process(c.argv);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.exit_status, 2);
+  }
+  EXPECT_FALSE(std::filesystem::exists("never-written.csv"));
+}
+
+TEST(Velk, HelpAndVersion) {
+  const auto help = run_process({VELK, "--help"});
+  EXPECT_EQ(help.out.rfind("velk measures search methods", 0), 0U);
+  EXPECT_NE(help.out.find("Usage: velk [OPTIONS]"), std::string::npos);
+  EXPECT_EQ(help.err, "");
+  EXPECT_EQ(help.exit_status, 0);
+  const auto version = run_process({VELK, "--version"});
+  EXPECT_EQ(version.out, "velk " VELK_VERSION "\n");
+  EXPECT_EQ(version.exit_status, 0);
+}
+
+// The sixteen averages of velk_ts's report, as it prints them ("4.40000E+00").
+std::vector<std::string> report_averages() {
+  std::vector<std::string> averages;
+  for (const std::string& line : lines_of(contents_of(VELK_GOLDEN_REPORT))) {
+    const std::string::size_type end = line.find(" comparisons.");
+    if (end != std::string::npos) {
+      const std::string::size_type start = line.rfind(' ', end - 1) + 1;
+      averages.push_back(line.substr(start, end - start));
+    }
+  }
+  return averages;
+}
+
+TEST(Velk, DefaultComparisonsAreVelkTsAverages) {
+  const auto result =
+      run_process({VELK, "--format", "csv", "--min-time", "0.001", "--repetitions", "1"});
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  EXPECT_EQ(result.err, "");  // no progress: standard error is not a terminal
+  const std::vector<std::string> lines = lines_of(result.out);
+  const std::vector<std::string> averages = report_averages();
+  ASSERT_EQ(averages.size(), 16U);
+  ASSERT_EQ(lines.size(), 17U);
+  for (std::size_t i = 0; i < averages.size(); ++i) {
+    // method,size,half,searches,comparisons,...
+    std::istringstream fields(lines[i + 1]);
+    std::string field;
+    for (int k = 0; k < 5; ++k) {
+      std::getline(fields, field, ',');
+    }
+    std::array<char, 32> image{};
+    std::snprintf(image.data(), image.size(), "%.5E", std::stod(field));
+    EXPECT_EQ(image.data(), averages[i]) << lines[i + 1];
+  }
+}
+
+TEST(Velk, EachFormat) {
+  const auto table = run_process(quick_run({}));
+  EXPECT_EQ(table.exit_status, 0);
+  EXPECT_EQ(table.err, "");
+  const std::vector<std::string> table_lines = lines_of(table.out);
+  ASSERT_EQ(table_lines.size(), 7U);  // three lines of context, a blank, heading, two rows
+  EXPECT_EQ(table_lines[0].rfind("velk " VELK_VERSION " on ", 0), 0U);
+  EXPECT_EQ(table_lines[4].rfind("method   size  half", 0), 0U);
+  EXPECT_EQ(table_lines[5].rfind("binary1    10  successful", 0), 0U);
+
+  const auto csv = run_process(quick_run({"--format", "csv"}));
+  const std::vector<std::string> csv_lines = lines_of(csv.out);
+  ASSERT_EQ(csv_lines.size(), 3U);
+  EXPECT_EQ(csv_lines[0].rfind("method,size,half,searches,comparisons,", 0), 0U);
+  EXPECT_EQ(csv_lines[2].rfind("binary1,10,unsuccessful,10,3.3,2.8,3,", 0), 0U);
+
+  const auto markdown = run_process(quick_run({"--format", "markdown"}));
+  const std::vector<std::string> markdown_lines = lines_of(markdown.out);
+  ASSERT_EQ(markdown_lines.size(), 4U);
+  EXPECT_EQ(markdown_lines[1].rfind("|---|---:|", 0), 0U);
+  EXPECT_EQ(markdown_lines[2].rfind("| binary1 | 10 | successful | 10 | 2.3 | 2.5 |", 0), 0U);
+
+  const auto json = run_process(quick_run({"--format", "json", "--seed", "5"}));
+  const auto document = nlohmann::json::parse(json.out);
+  EXPECT_EQ(document.at("context").at("seed"), 5);
+  EXPECT_EQ(document.at("context").at("velk_version"), VELK_VERSION);
+  EXPECT_EQ(document.at("benchmarks").size(), 2U * (3 + 3));
+  for (const auto& result : {csv, markdown, json}) {
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.exit_status, 0);
+  }
+}
+
+TEST(Velk, GoogleBenchmarksCompareToolReadsTwoRuns) {
+  const scratch_folder folder;
+  const std::string a = (folder.path() / "a.json").string();
+  const std::string b = (folder.path() / "b.json").string();
+  for (const std::string& file : {a, b}) {
+    const auto run = run_process({VELK, "--methods", "binary1,std-lower-bound", "--sizes",
+                                  "10,1000", "--min-time", "0.001", "--repetitions", "3",
+                                  "--format", "json", "--output", file});
+    ASSERT_EQ(run.exit_status, 0) << run.err;
+  }
+  const auto compared = run_process({"/usr/bin/python3", VELK_COMPARE_PY, "benchmarks", a, b});
+  EXPECT_EQ(compared.exit_status, 0) << compared.out << compared.err;
+  for (const char* name : {"binary1/10/successful", "binary1/1000/unsuccessful_median",
+                           "std-lower-bound/1000/unsuccessful_stddev", "OVERALL_GEOMEAN"}) {
+    EXPECT_NE(compared.out.find(name), std::string::npos) << name << "\n" << compared.out;
+  }
+}
+
+TEST(Velk, OutputFileIsWrittenWhole) {
+  const scratch_folder folder;
+  const std::filesystem::path file = folder.path() / "rows.csv";
+  std::ofstream(file) << "an older report\n";
+  const auto result = run_process(quick_run({"--format", "csv", "--output", file.string()}));
+  EXPECT_EQ(result.exit_status, 0);
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(lines_of(contents_of(file)).size(), 3U);
+  EXPECT_EQ(names_in(folder.path()), std::vector<std::string>{"rows.csv"});
+  // A new file's permissions, not the private ones of the temporary file it was written as.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  struct stat status {};
+  ASSERT_EQ(::stat(file.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777U, 0666U & ~mask);
+}
+
+TEST(Velk, OutputKeepsLinksAndWritesPipesInPlace) {
+  const scratch_folder folder;
+  const std::filesystem::path file = folder.path() / "rows.csv";
+  const std::filesystem::path link = folder.path() / "latest.csv";
+  std::filesystem::create_symlink("rows.csv", link);  // leads to a file not there yet
+  for (int run = 0; run < 2; ++run) {                 // then to one that is
+    const auto result = run_process(quick_run({"--format", "csv", "--output", link.string()}));
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(lines_of(contents_of(file)).size(), 3U);
+  }
+  // A pipe cannot be replaced by a file: what reads it gets the report. (The reader gives up
+  // after a while, so that a velk that never opens the pipe fails the test instead of hanging.)
+  const std::filesystem::path pipe = folder.path() / "pipe";
+  const std::filesystem::path received = folder.path() / "received.csv";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const std::string read_while_velk_writes =
+      "timeout 20 cat \"$1\" > \"$2\" & \"$3\" --sizes 10 --methods binary1 --min-time 0.001 "
+      "--format csv --output \"$1\"; status=$?; wait; exit $status";
+  const auto result = run_process(
+      {"/bin/sh", "-c", read_while_velk_writes, "sh", pipe.string(), received.string(), VELK});
+  EXPECT_EQ(result.exit_status, 0) << result.err;
+  EXPECT_EQ(std::filesystem::status(pipe).type(), std::filesystem::file_type::fifo);
+  EXPECT_EQ(lines_of(contents_of(received)).size(), 3U);
+}
+
+TEST(Velk, OutputThatCannotBeWrittenFailsBeforeMeasuring) {
+  const scratch_folder folder;
+  const std::string missing = (folder.path() / "no-such-folder" / "rows.csv").string();
+  const std::string itself = folder.path().string();
+  struct unwritable_case {
+    std::string output;
+    std::string err;
+  };
+  for (const unwritable_case& c :
+       {unwritable_case{missing,
+                        "velk: cannot write '" + missing + "': No such file or directory\n"},
+        unwritable_case{itself, "velk: cannot write '" + itself + "': Is a directory\n"}}) {
+    // Sizes whose measuring would take minutes: the failure comes first.
+    const auto result = run_process({VELK, "--sizes", "10M", "--methods", "sequential",
+                                     "--searches", "1M", "--output", c.output});
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.exit_status, 1);
+  }
+  EXPECT_TRUE(names_in(folder.path()).empty());
+}
+
+TEST(Velk, StandardOutputThatFails) {
+  struct failing_case {
+    stdout_to where;
+    const char* err;
+  };
+  for (const failing_case& c :
+       {failing_case{stdout_to::dev_full,
+                     "velk: cannot write to standard output: No space left on device\n"},
+        failing_case{stdout_to::broken_pipe,
+                     "velk: cannot write to standard output: Broken pipe\n"},
+        failing_case{stdout_to::closed,
+                     "velk: cannot write to standard output: Bad file descriptor\n"}}) {
+    const auto result = run_process(quick_run({}), c.where);
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.exit_status, 1);
+  }
+}
+
+TEST(Velk, MemoryThatCannotBeHadIsARunTimeFailure) {
+#ifdef VELK_SANITIZED
+  GTEST_SKIP() << "the sanitizers' own allocator needs more address space than the limit leaves";
+#else
+  const scratch_folder folder;
+  const std::filesystem::path file = folder.path() / "rows.csv";
+  std::ofstream(file) << "an older report\n";
+  // 500M entries take 3.7 GiB; the address space is limited to 1 GiB.
+  const auto result = run_process({"/bin/sh", "-c",
+                                   std::string("ulimit -v 1048576 && exec ") + VELK +
+                                       " --sizes 10,500M --output " + file.string()});
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "velk: cannot allocate 3814.7 MiB for a list of 500000000 entries\n");
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_EQ(contents_of(file), "an older report\n");
+  EXPECT_EQ(names_in(folder.path()), std::vector<std::string>{"rows.csv"});
+#endif
+}
+
+// Runs `argv` with standard error on a terminal and standard output discarded; gives what
+// appeared on the terminal and the exit status.
+std::pair<std::string, int> run_on_terminal(const std::vector<std::string>& argv) {
+  int terminal = -1;
+  const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child < 0) {
+    throw std::runtime_error("forkpty failed");
+  }
+  if (child == 0) {
+    const int null = ::open("/dev/null", O_WRONLY);
+    ::dup2(null, STDOUT_FILENO);
+    std::vector<char*> args;
+    args.reserve(argv.size() + 1);
+    for (const std::string& arg : argv) {
+      args.push_back(const_cast<char*>(arg.c_str()));
+    }
+    args.push_back(nullptr);
+    ::execv(args[0], args.data());
+    ::_exit(127);
+  }
+  std::string seen;
+  std::array<char, 4096> chunk{};
+  for (;;) {
+    const ssize_t got = ::read(terminal, chunk.data(), chunk.size());
+    if (got > 0) {
+      seen.append(chunk.data(), static_cast<std::size_t>(got));
+    } else if (got == 0 || errno != EINTR) {
+      break;  // the terminal gives EIO once the child has closed its side
+    }
+  }
+  ::close(terminal);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0) {
+  }
+  return {seen, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
+}
+
+TEST(Velk, ProgressOnATerminalIsOneLineClearedAtTheEnd) {
+  const auto [seen, status] = run_on_terminal(quick_run({}));
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(seen.find("size 10"), std::string::npos) << seen;
+  EXPECT_EQ(seen.find('\n'), std::string::npos) << seen;
+  const std::string cleared = "\r\x1b[K";
+  ASSERT_GE(seen.size(), cleared.size());
+  EXPECT_EQ(seen.substr(seen.size() - cleared.size()), cleared);
+}
+
+}  // namespace

@@ -1,0 +1,408 @@
+// The lab's measuring seams: the counting models against every target searched, the counts of
+// the runner against the searches velk_ts makes, the checks of every result, the summary of
+// repetitions, and the command line.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <iterator>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "lab/errors.hpp"
+#include "lab/methods.hpp"
+#include "lab/models.hpp"
+#include "lab/options.hpp"
+#include "lab/runner.hpp"
+#include "lab/statistics.hpp"
+#include "random/random_int.hpp"
+
+namespace {
+
+using velk_lab::comparison_totals;
+using velk_lab::half;
+using velk_lab::method;
+using velk_lab::row;
+using velk_sr::key_type;
+using velk_sr::list_entry;
+using velk_sr::algorithms::counted_search;
+using velk_sr::algorithms::entries;
+
+std::vector<list_entry> odd_keys(std::int32_t n) {
+  std::vector<list_entry> list(static_cast<std::size_t>(n));
+  for (std::int32_t i = 0; i < n; ++i) {
+    list[static_cast<std::size_t>(i)].key = 2 * i + 1;
+  }
+  return list;
+}
+
+std::vector<const method*> counted_methods() {
+  std::vector<const method*> counted;
+  for (const method& m : velk_lab::all_methods()) {
+    if (!m.baseline) {
+      counted.push_back(&m);
+    }
+  }
+  return counted;
+}
+
+// Every key of the list and every key one above each, each searched once.
+comparison_totals brute_force(const method& m, std::int32_t n) {
+  const std::vector<list_entry> list = odd_keys(n);
+  comparison_totals totals;
+  for (std::int32_t r = 1; r <= n; ++r) {
+    totals.successful += m.search(list, 2 * r - 1).comparisons;
+    totals.unsuccessful += m.search(list, 2 * r).comparisons;
+  }
+  return totals;
+}
+
+TEST(LabModels, EveryCountedMethodsModelIsTheSumOverEveryTarget) {
+  std::vector<std::int32_t> sizes;
+  for (std::int32_t n = 1; n <= 130; ++n) {
+    sizes.push_back(n);
+  }
+  for (const std::int32_t n : {255, 256, 257, 1000, 4097, 10000, 12345}) {
+    sizes.push_back(n);
+  }
+  for (const method* m : counted_methods()) {
+    for (const std::int32_t n : sizes) {
+      SCOPED_TRACE(std::string(m->name) + " at " + std::to_string(n));
+      EXPECT_EQ(m->model(n), brute_force(*m, n));
+    }
+  }
+}
+
+TEST(LabModels, BinaryModelsHoldFarBeyondTheBoundedList) {
+  for (const char* name : {"binary1", "binary2"}) {
+    const method& m = *velk_lab::find_method(name);
+    for (const std::int32_t n : {1000000, 1048576, 1048577}) {
+      SCOPED_TRACE(std::string(name) + " at " + std::to_string(n));
+      EXPECT_EQ(m.model(n), brute_force(m, n));
+    }
+  }
+}
+
+TEST(LabModels, KnownTotals) {
+  // binary1 on keys 1..19: 25 over the keys; 29 over 0, 2, ..., 20, of which 0 costs one.
+  EXPECT_EQ(velk_lab::binary1_model(10), (comparison_totals{25, 28}));
+  EXPECT_EQ(velk_lab::sequential_model(12345), (comparison_totals{76205685, 152399025}));
+  // The largest size: no overflow; about half of the 30 probes find a smaller key, plus the
+  // final test.
+  const comparison_totals largest = velk_lab::binary1_model(velk_lab::largest_size);
+  EXPECT_EQ(largest.successful / velk_lab::largest_size, 15);
+  EXPECT_EQ(largest.unsuccessful / velk_lab::largest_size, 16);
+  EXPECT_EQ(velk_lab::sequential_model(velk_lab::largest_size).unsuccessful,
+            std::int64_t{velk_lab::largest_size} * velk_lab::largest_size);
+}
+
+// A plan that measures quickly: one short repetition.
+velk_lab::plan quick_plan(std::vector<const method*> methods, std::vector<std::int32_t> sizes) {
+  velk_lab::plan p;
+  p.methods = std::move(methods);
+  p.sizes = std::move(sizes);
+  p.repetitions = 1;
+  p.min_time = 1e-4;
+  return p;
+}
+
+std::vector<row> measure_quietly(const velk_lab::plan& p) {
+  velk_lab::progress silent(false);
+  return velk_lab::measure(p, silent);
+}
+
+// The half's searches as velk_ts makes them: one generator over 1..n, the successful half's
+// draws first, then the unsuccessful half's.
+comparison_totals counted_as_velk_ts_would(const method& m, std::int32_t n, std::int64_t searches,
+                                           std::optional<std::int32_t> seed) {
+  const std::vector<list_entry> list = odd_keys(n);
+  const random_int::range ri_range(n);
+  random_int::generator g = ri_range.make_generator();
+  if (seed.has_value()) {
+    ri_range.reset(g, *seed);
+  }
+  comparison_totals totals;
+  for (std::int64_t i = 0; i < searches; ++i) {
+    totals.successful += m.search(list, 2 * ri_range.random(g) - 1).comparisons;
+  }
+  for (std::int64_t i = 0; i < searches; ++i) {
+    totals.unsuccessful += m.search(list, 2 * ri_range.random(g)).comparisons;
+  }
+  return totals;
+}
+
+TEST(LabRunner, RowsComeInMethodSizeHalfOrderWithTheirCountsAndModels) {
+  const std::vector<std::int32_t> sizes{1, 10, 1000, 12345};
+  const std::vector<const method*> methods = counted_methods();
+  const std::vector<row> rows = measure_quietly(quick_plan(methods, sizes));
+  ASSERT_EQ(rows.size(), methods.size() * sizes.size() * 2);
+  std::size_t at = 0;
+  for (const method* m : methods) {
+    for (const std::int32_t n : sizes) {
+      const std::int64_t searches = std::min(n, 10000);
+      const comparison_totals counted = counted_as_velk_ts_would(*m, n, searches, std::nullopt);
+      const comparison_totals expected = m->model(n);
+      for (const half which : {half::successful, half::unsuccessful}) {
+        const row& r = rows[at++];
+        SCOPED_TRACE(std::string(m->name) + " at " + std::to_string(n));
+        const bool successful = which == half::successful;
+        EXPECT_EQ(r.method, m->name);
+        EXPECT_EQ(r.size, n);
+        EXPECT_EQ(r.which, which);
+        EXPECT_TRUE(r.counted);
+        EXPECT_EQ(r.searches, searches);
+        EXPECT_EQ(r.comparisons, successful ? counted.successful : counted.unsuccessful);
+        EXPECT_EQ(r.expected_comparisons, successful ? expected.successful : expected.unsuccessful);
+      }
+    }
+  }
+}
+
+TEST(LabRunner, SequentialAndBinary1CountWhatVelkTsReports) {
+  struct report_case {
+    const char* method;
+    std::int32_t size;
+    std::int64_t successful;
+    std::int64_t unsuccessful;
+  };
+  // The totals behind velk_ts's averages: 4.40000E+00 is 44 over 10 searches, and so on.
+  const report_case cases[] = {
+      {"sequential", 10, 44, 100},
+      {"sequential", 100, 4854, 10000},
+      {"sequential", 1000, 509984, 1000000},
+      {"sequential", 10000, 50106558, 100000000},
+      {"binary1", 10, 23, 33},
+      {"binary1", 100, 424, 423},
+      {"binary1", 1000, 5923, 5917},
+      {"binary1", 10000, 74415, 74621},
+  };
+  const std::vector<row> rows = measure_quietly(
+      quick_plan({velk_lab::find_method("sequential"), velk_lab::find_method("binary1")},
+                 {10, 100, 1000, 10000}));
+  ASSERT_EQ(rows.size(), 16U);
+  for (std::size_t i = 0; i < std::size(cases); ++i) {
+    const report_case& c = cases[i];
+    SCOPED_TRACE(std::string(c.method) + " at " + std::to_string(c.size));
+    EXPECT_EQ(rows[2 * i].method, c.method);
+    EXPECT_EQ(rows[2 * i].size, c.size);
+    EXPECT_EQ(rows[2 * i].comparisons, c.successful);
+    EXPECT_EQ(rows[2 * i + 1].comparisons, c.unsuccessful);
+  }
+}
+
+TEST(LabRunner, ASeedAndAGivenNumberOfSearchesDrawOtherTargets) {
+  const method& binary2 = *velk_lab::find_method("binary2");
+  for (const std::optional<std::int32_t> seed :
+       {std::optional<std::int32_t>(), std::optional<std::int32_t>(-7),
+        std::optional<std::int32_t>(2024)}) {
+    velk_lab::plan p = quick_plan({&binary2}, {777});
+    p.seed = seed;
+    p.searches = 100000;  // more than the timing's least stream
+    const std::vector<row> rows = measure_quietly(p);
+    ASSERT_EQ(rows.size(), 2U);
+    const comparison_totals counted = counted_as_velk_ts_would(binary2, 777, 100000, seed);
+    EXPECT_EQ(rows[0].searches, 100000);
+    EXPECT_EQ(rows[0].comparisons, counted.successful);
+    EXPECT_EQ(rows[1].comparisons, counted.unsuccessful);
+  }
+}
+
+TEST(LabRunner, BaselinesAreTimedButNotCounted) {
+  velk_lab::plan p = quick_plan(
+      {velk_lab::find_method("std-find"), velk_lab::find_method("std-lower-bound")}, {50});
+  p.repetitions = 3;
+  for (const row& r : measure_quietly(p)) {
+    EXPECT_FALSE(r.counted);
+    EXPECT_EQ(r.comparisons, 0);
+    ASSERT_EQ(r.wall_ns.size(), 3U);
+    ASSERT_EQ(r.cpu_ns.size(), 3U);
+    EXPECT_GE(r.timed_searches, 1);
+    EXPECT_GT(r.wall.median, 0.0);
+    EXPECT_LE(r.wall.min, r.wall.median);
+    EXPECT_LE(r.wall.median, r.wall.max);
+  }
+}
+
+// Searches that go wrong on one target each, like a broken algorithm would.
+counted_search misses_key_7(entries run, key_type target) {
+  return target == 7 ? counted_search{false, 4, 1} : velk_sr::algorithms::binary1(run, target);
+}
+counted_search finds_key_8(entries run, key_type target) {
+  return target == 8 ? counted_search{true, 4, 0} : velk_sr::algorithms::binary1(run, target);
+}
+counted_search misplaces_key_19(entries run, key_type target) {
+  return target == 19 ? counted_search{true, 9, 4} : velk_sr::algorithms::binary1(run, target);
+}
+
+TEST(LabRunner, AWrongResultEndsTheRunAndNamesTheKey) {
+  struct wrong_case {
+    method faulty;
+    const char* message = nullptr;
+  };
+  // A counted method fails in the counting pass; a baseline, which has none, in the timing.
+  const wrong_case cases[] = {
+      {velk_lab::counted_method<misses_key_7>("misses-7", velk_lab::binary1_model),
+       "misses-7 gave a wrong result at size 10: key 7 is at position 4"},
+      {velk_lab::baseline_method<finds_key_8>("finds-8"),
+       "finds-8 gave a wrong result at size 10: key 8 is not in the list"},
+      {velk_lab::baseline_method<misplaces_key_19>("misplaces-19"),
+       "misplaces-19 gave a wrong result at size 10: key 19 is at position 10"},
+  };
+  for (const wrong_case& c : cases) {
+    try {
+      measure_quietly(quick_plan({&c.faulty}, {10}));
+      ADD_FAILURE() << "no failure for " << c.faulty.name;
+    } catch (const velk_lab::run_failure& failure) {
+      EXPECT_STREQ(failure.what(), c.message);
+    }
+  }
+}
+
+TEST(LabStatistics, MedianSpreadMeanAndDeviation) {
+  const std::vector<double> odd{4.0, 1.0, 100.0, 3.0, 2.0};
+  const velk_lab::time_summary s = velk_lab::summarize(odd);
+  EXPECT_EQ(s.median, 3.0);
+  EXPECT_EQ(s.min, 1.0);
+  EXPECT_EQ(s.max, 100.0);
+  EXPECT_DOUBLE_EQ(s.mad_percent, 100.0 / 3.0);  // deviations 1, 2, 97, 0, 1: median 1
+  EXPECT_EQ(s.mean, 22.0);
+  EXPECT_DOUBLE_EQ(s.stddev, std::sqrt(7610.0 / 4.0));
+
+  const std::vector<double> even{2.0, 8.0, 4.0, 6.0};
+  const velk_lab::time_summary e = velk_lab::summarize(even);
+  EXPECT_EQ(e.median, 5.0);
+  EXPECT_DOUBLE_EQ(e.mad_percent, 40.0);  // deviations 3, 3, 1, 1: median 2
+
+  const std::vector<double> one{7.5};
+  const velk_lab::time_summary o = velk_lab::summarize(one);
+  EXPECT_EQ(o.median, 7.5);
+  EXPECT_EQ(o.mad_percent, 0.0);
+  EXPECT_EQ(o.stddev, 0.0);
+}
+
+velk_lab::command parse(std::vector<const char*> arguments) {
+  arguments.insert(arguments.begin(), "velk");
+  return velk_lab::parse_command_line(static_cast<int>(arguments.size()), arguments.data());
+}
+
+std::vector<std::string_view> names_of(const std::vector<const method*>& methods) {
+  std::vector<std::string_view> names;
+  names.reserve(methods.size());
+  for (const method* m : methods) {
+    names.push_back(m->name);
+  }
+  return names;
+}
+
+TEST(LabOptions, Defaults) {
+  const velk_lab::command c = parse({});
+  EXPECT_EQ(c.what, velk_lab::command::action::measure);
+  const velk_lab::options& o = c.settings;
+  EXPECT_EQ(names_of(o.measured.methods), (std::vector<std::string_view>{"sequential", "binary1"}));
+  EXPECT_EQ(o.measured.sizes, (std::vector<std::int32_t>{10, 100, 1000, 10000}));
+  EXPECT_FALSE(o.measured.searches.has_value());
+  EXPECT_EQ(o.measured.repetitions, 10);
+  EXPECT_EQ(o.measured.min_time, 0.1);
+  EXPECT_FALSE(o.measured.seed.has_value());
+  EXPECT_EQ(o.format, velk_lab::report_format::table);
+  EXPECT_FALSE(o.output.has_value());
+}
+
+TEST(LabOptions, EveryOptionTakesItsValue) {
+  const velk_lab::command c =
+      parse({"--methods", "all", "--sizes=1, 10k,1M,1073741823", "--searches", "2k",
+             "--repetitions", "3", "--min-time", "2.5e-3", "--seed", "-2147483648", "--format",
+             "json", "--output", "out.json", "--format", "markdown"});
+  const velk_lab::options& o = c.settings;
+  EXPECT_EQ(names_of(o.measured.methods),
+            (std::vector<std::string_view>{"sequential", "binary1", "recbinary1", "binary2",
+                                           "recbinary2", "std-find", "std-lower-bound"}));
+  EXPECT_EQ(o.measured.sizes, (std::vector<std::int32_t>{1, 10000, 1000000, 1073741823}));
+  EXPECT_EQ(o.measured.searches, 2000);
+  EXPECT_EQ(o.measured.repetitions, 3);
+  EXPECT_EQ(o.measured.min_time, 2.5e-3);
+  EXPECT_EQ(o.measured.seed, -2147483648);
+  EXPECT_EQ(o.format, velk_lab::report_format::markdown);  // the last one given counts
+  EXPECT_EQ(o.output, "out.json");
+}
+
+TEST(LabOptions, HelpAndVersion) {
+  const velk_lab::command help = parse({"--sizes", "10", "--help"});
+  EXPECT_EQ(help.what, velk_lab::command::action::help);
+  for (const char* shown :
+       {"--methods LIST=sequential,binary1", "--sizes LIST=10,100,1000,10000", "--searches N",
+        "default: the size", "--repetitions N=10", "--min-time SECONDS=0.1", "--seed N",
+        "default state", "--format FORMAT=table", "--output FILE", "--version", "Exit status"}) {
+    EXPECT_NE(help.text.find(shown), std::string::npos) << shown;
+  }
+  const velk_lab::command version = parse({"--version"});
+  EXPECT_EQ(version.what, velk_lab::command::action::version);
+  EXPECT_EQ(version.text, "velk " VELK_VERSION "\n");
+}
+
+TEST(LabOptions, BadInputNamesTheOptionAndTheValue) {
+  struct bad_case {
+    std::vector<const char*> arguments;
+    const char* message;
+  };
+  const bad_case cases[] = {
+      {{"--methods", "binary3"},
+       "--methods: 'binary3' is not a method (choose from sequential, binary1, recbinary1, "
+       "binary2, recbinary2, std-find, std-lower-bound, or all)"},
+      {{"--methods", "binary1,"},
+       "--methods: '' is not a method (choose from sequential, "
+       "binary1, recbinary1, binary2, recbinary2, std-find, "
+       "std-lower-bound, or all)"},
+      {{"--methods", "all,binary2"}, "--methods: 'binary2' is given twice"},
+      {{"--sizes", "10,ten"},
+       "--sizes: 'ten' is not a size (a whole number from 1 to 1073741823, with an optional k "
+       "or M)"},
+      {{"--sizes", "0"},
+       "--sizes: '0' is not a size (a whole number from 1 to 1073741823, with an optional k or "
+       "M)"},
+      {{"--sizes", "1074M"},
+       "--sizes: '1074M' is not a size (a whole number from 1 to 1073741823, with an optional k "
+       "or M)"},
+      {{"--sizes", "99999999999999999999"},
+       "--sizes: '99999999999999999999' is not a size (a whole number from 1 to 1073741823, "
+       "with an optional k or M)"},
+      {{"--sizes", "1k,1000"}, "--sizes: '1000' is given twice"},
+      {{"--searches", "1.5k"},
+       "--searches: '1.5k' is not a number of searches (a whole number from 1 to 2147483647, "
+       "with an optional k or M)"},
+      {{"--repetitions", "0"},
+       "--repetitions: '0' is not a number of repetitions (a whole number from 1 to 100000)"},
+      {{"--repetitions", "2k"},
+       "--repetitions: '2k' is not a number of repetitions (a whole number from 1 to 100000)"},
+      {{"--min-time", "0"},
+       "--min-time: '0' is not a time in seconds (a number above 0 and up to 3600)"},
+      {{"--min-time", "inf"},
+       "--min-time: 'inf' is not a time in seconds (a number above 0 and up to 3600)"},
+      {{"--min-time", "1s"},
+       "--min-time: '1s' is not a time in seconds (a number above 0 and up to 3600)"},
+      {{"--seed", "1.5"},
+       "--seed: '1.5' is not a seed (a whole number from -2147483648 to 2147483647)"},
+      {{"--seed", "2147483648"},
+       "--seed: '2147483648' is not a seed (a whole number from -2147483648 to 2147483647)"},
+      {{"--format", "JSON"},
+       "--format: 'JSON' is not a format (choose from table, csv, json, markdown)"},
+      {{"--output="}, "--output: 1 required FILE missing"},
+      {{"--sizes"}, "--sizes: 1 required LIST missing"},
+      {{"--size", "10"}, "unknown option '--size'"},
+      {{"10"}, "unexpected argument '10'"},
+  };
+  for (const bad_case& c : cases) {
+    SCOPED_TRACE(c.arguments.front());
+    try {
+      parse(c.arguments);
+      ADD_FAILURE() << "accepted";
+    } catch (const velk_lab::bad_input& refused) {
+      EXPECT_STREQ(refused.what(), c.message);
+    }
+  }
+}
+
+}  // namespace
