@@ -25,6 +25,15 @@ key_type checked_key_at(entries run, std::int32_t p) {
   return key_at(run, p);
 }
 
+// A sequential search that would have examined the entries one at a time, from where the first
+// match lies (the size of the run when there is none): one comparison per entry up to and
+// including the match, or every entry.
+counted_search counted_scan(entries run, std::size_t first_match) {
+  const bool found = first_match < run.size();
+  const auto last_examined = static_cast<std::int32_t>(found ? first_match + 1 : run.size());
+  return {found, last_examined, last_examined};
+}
+
 // The recursive workers count into `counted`, so that the count is added once per search.
 counted_search recbinary1_counted(entries run, key_type target, std::int32_t bottom,
                                   std::int32_t top, std::int32_t& counted) {
@@ -65,14 +74,11 @@ counted_search recbinary2_counted(entries run, key_type target, std::int32_t bot
 }  // namespace
 
 counted_search sequential(entries run, key_type target) {
-  std::size_t examined = 0;
-  while (examined < run.size() && run[examined].key != target) {
-    ++examined;
-  }
-  const bool found = examined < run.size();
-  // One comparison per entry examined: up to the match, or every entry.
-  const auto last_examined = static_cast<std::int32_t>(found ? examined + 1 : run.size());
-  return {found, last_examined, last_examined};
+  return counted_scan(run, kernels::first_match(run, target));
+}
+
+counted_search sequential(entries run, key_type target, const kernels::scan_kernel& kernel) {
+  return counted_scan(run, kernel.scan(run, target));
 }
 
 counted_search binary1(entries run, key_type target) {
