@@ -1,5 +1,6 @@
 #include "algorithms.hpp"
 
+#include <bit>
 #include <cstddef>
 
 #include "frame/checks.hpp"
@@ -85,17 +86,30 @@ counted_search binary1(entries run, key_type target) {
   if (run.empty()) {
     return {};
   }
-  std::int32_t top = size_of(run);
-  std::int32_t bottom = 1;
-  std::int32_t counted = 0;
-  while (bottom < top) {
-    const std::int32_t mid = probe(bottom, top);
-    const bool smaller = key_at(run, mid) < target;
-    counted += static_cast<std::int32_t>(smaller);
-    bottom = smaller ? mid + 1 : bottom;
-    top = smaller ? top : mid;
+  // The range left is `length` entries from `bottom` (from 0 here). A probe keeps the lower
+  // half with the probe itself, ceil(length / 2) entries, or the upper half, floor(length / 2);
+  // so after d probes every search has floor(size / 2^d) entries left or one more, and the first
+  // bit_width(size - 1) - 1 probes are made by every search. Those run in a loop whose length
+  // depends on the size alone, so the processor never waits on a comparison to learn whether
+  // another probe follows, and the comparison selects the new range through a mask, not a jump.
+  const auto size = static_cast<std::uint32_t>(run.size());
+  std::uint32_t bottom = 0;
+  std::uint32_t length = size;
+  std::uint32_t counted = 0;
+  for (int probes = std::bit_width(size - 1) - 1; probes > 0; --probes) {
+    const std::uint32_t mid = bottom + (length - 1) / 2;
+    const std::uint32_t smaller = run[mid].key < target ? 1 : 0;
+    counted += smaller;
+    bottom += (mid + 1 - bottom) & (0 - smaller);
+    length = (length + 1 - smaller) / 2;
   }
-  return {key_at(run, top) == target, top, counted + 1};
+  // The last probe, made only where two entries are left; it probes the first of them.
+  const std::uint32_t smaller = (run[bottom].key < target ? 1U : 0U) & (length > 1 ? 1U : 0U);
+  counted += smaller;
+  bottom += smaller;
+  // One more for the final test for equality.
+  return {run[bottom].key == target, static_cast<std::int32_t>(bottom + 1),
+          static_cast<std::int32_t>(counted + 1)};
 }
 
 counted_search recbinary1(entries run, key_type target, std::int32_t bottom, std::int32_t top) {
