@@ -86,25 +86,23 @@ counted_search binary1(entries run, key_type target) {
   if (run.empty()) {
     return {};
   }
-  // The range left is `length` entries from `bottom` (from 0 here). A probe keeps the lower
-  // half with the probe itself, ceil(length / 2) entries, or the upper half, floor(length / 2);
-  // so after d probes every search has floor(size / 2^d) entries left or one more, and the first
-  // bit_width(size - 1) - 1 probes are made by every search. Those run in a loop whose length
-  // depends on the size alone, so the processor never waits on a comparison to learn whether
-  // another probe follows, and the comparison selects the new range through a mask, not a jump.
-  const auto size = static_cast<std::uint32_t>(run.size());
-  std::uint32_t bottom = 0;
-  std::uint32_t length = size;
+  // A probe keeps the lower half of bottom..top with the probe itself, ceil(length / 2)
+  // entries, or the upper half, floor(length / 2); so after d probes every search has
+  // floor(size / 2^d) entries left or one more, and the first bit_width(size - 1) - 1 probes are
+  // made by every search. Those run in a loop whose length depends on the size alone, so that
+  // the processor never waits on a comparison to learn whether another probe follows, and the
+  // comparison sets the new range by conditional moves, not a jump.
+  // Positions count from 0 here: the probe (bottom + top) / 2 of positions from 1 is the same
+  // entry as (bottom + top) / 2 of positions from 0.
+  std::size_t bottom = 0;
+  std::size_t top = run.size() - 1;
   std::uint32_t counted = 0;
-  for (int probes = std::bit_width(size - 1) - 1; probes > 0; --probes) {
-    const std::uint32_t mid = bottom + (length - 1) / 2;
-    const std::uint32_t smaller = run[mid].key < target ? 1 : 0;
-    counted += smaller;
-    bottom += (mid + 1 - bottom) & (0 - smaller);
-    length = (length + 1 - smaller) / 2;
+  for (int probes = std::bit_width(run.size() - 1) - 1; probes > 0; --probes) {
+    const std::size_t mid = (bottom + top) / 2;
+    counted += kernels::narrow(run[mid].key, target, mid, bottom, top);
   }
-  // The last probe, made only where two entries are left; it probes the first of them.
-  const std::uint32_t smaller = (run[bottom].key < target ? 1U : 0U) & (length > 1 ? 1U : 0U);
+  // The last probe, made only where two entries are left: it probes the first of them.
+  const std::uint32_t smaller = (run[bottom].key < target ? 1U : 0U) & (bottom < top ? 1U : 0U);
   counted += smaller;
   bottom += smaller;
   // One more for the final test for equality.
