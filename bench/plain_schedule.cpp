@@ -48,7 +48,8 @@ int generator::draw() {
   if (tf > n_) {
     return 1;
   }
-  return static_cast<int>(tf + 0.5);
+  // Halves away from zero, as the generator rounds: tf is never negative.
+  return static_cast<int>(tf + 0.5);  // NOLINT(bugprone-incorrect-roundings)
 }
 
 void fill_keys() {

@@ -13,17 +13,17 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iomanip>
+#include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -33,7 +33,7 @@ struct times {
 };
 
 [[noreturn]] void give_up(const std::string& message) {
-  std::fprintf(stderr, "velk_process_timer: %s\n", message.c_str());
+  std::cerr << "velk_process_timer: " << message << '\n';
   std::exit(2);
 }
 
@@ -55,12 +55,12 @@ times run_once(const std::string& program, int dev_null) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, dev_null, STDOUT_FILENO);
   std::string path = program;
-  char* argv[] = {path.data(), nullptr};
+  std::array<char*, 2> argv{path.data(), nullptr};
   timespec start{};
   timespec end{};
   ::clock_gettime(CLOCK_MONOTONIC, &start);
   pid_t child = 0;
-  const int spawned = posix_spawn(&child, path.c_str(), &actions, nullptr, argv, environ);
+  const int spawned = posix_spawn(&child, path.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
     give_up("cannot run " + program + ": " + std::strerror(spawned));
@@ -94,17 +94,24 @@ double median_absolute_deviation(const std::vector<double>& values) {
   return median(deviations);
 }
 
+int rounds_from(std::string_view text) {
+  int rounds = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), rounds);
+  if (error != std::errc() || end != text.data() + text.size() || rounds < 1) {
+    give_up("the number of rounds must be a whole number of at least 1, not '" + std::string(text) +
+            "'");
+  }
+  return rounds;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::vector<std::string_view> arguments(argv + 1, argv + argc);
-  int rounds = 0;
-  if (arguments.size() < 3 ||
-      std::from_chars(arguments[0].data(), arguments[0].data() + arguments[0].size(), rounds).ec !=
-          std::errc() ||
-      rounds < 1) {
-    give_up("usage: velk_process_timer ROUNDS PROGRAM PROGRAM...  (ROUNDS a whole number >= 1)");
+  if (arguments.size() < 3) {
+    give_up("usage: velk_process_timer ROUNDS PROGRAM PROGRAM...");
   }
+  const int rounds = rounds_from(arguments[0]);
   const std::vector<std::string> programs(arguments.begin() + 1, arguments.end());
   // NOLINTNEXTLINE(cppcoreguidelines-pro-type-vararg): open takes its mode as a vararg
   const int dev_null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
@@ -123,37 +130,47 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::printf("%d rounds, each program once a round, the order alternating\n", rounds);
-  std::printf("%-32s %10s %10s %10s %10s %10s\n", "program (times in ms)", "wall", "least",
-              "greatest", "MAD", "cpu");
+  std::cout << rounds << " rounds, each program once a round, the order alternating\n"
+            << std::fixed << std::setprecision(2) << std::left << std::setw(36)
+            << "program (times in ms)" << std::right;
+  for (const char* heading : {"wall", "least", "greatest", "MAD", "cpu"}) {
+    std::cout << std::setw(10) << heading;
+  }
+  std::cout << '\n';
   std::vector<double> wall_medians;
   std::vector<double> cpu_medians;
   for (std::size_t k = 0; k < programs.size(); ++k) {
     std::vector<double> wall;
     std::vector<double> cpu;
+    wall.reserve(measured[k].size());
+    cpu.reserve(measured[k].size());
     for (const times& t : measured[k]) {
       wall.push_back(t.wall_ms);
       cpu.push_back(t.cpu_ms);
     }
     wall_medians.push_back(median(wall));
     cpu_medians.push_back(median(cpu));
-    std::printf("%-32s %10.2f %10.2f %10.2f %10.2f %10.2f\n", programs[k].c_str(), wall_medians[k],
-                *std::min_element(wall.begin(), wall.end()),
-                *std::max_element(wall.begin(), wall.end()), median_absolute_deviation(wall),
-                cpu_medians[k]);
+    std::cout << std::left << std::setw(36) << programs[k] << std::right;
+    for (const double figure : {wall_medians[k], *std::min_element(wall.begin(), wall.end()),
+                                *std::max_element(wall.begin(), wall.end()),
+                                median_absolute_deviation(wall), cpu_medians[k]}) {
+      std::cout << std::setw(10) << figure;
+    }
+    std::cout << '\n';
   }
+  std::cout << std::setprecision(3);
   for (std::size_t k = 1; k < programs.size(); ++k) {
     std::vector<double> ratios;
-    for (int round = 0; round < rounds; ++round) {
-      ratios.push_back(measured[0][static_cast<std::size_t>(round)].wall_ms /
-                       measured[k][static_cast<std::size_t>(round)].wall_ms);
+    ratios.reserve(measured[0].size());
+    for (std::size_t round = 0; round < measured[0].size(); ++round) {
+      ratios.push_back(measured[0][round].wall_ms / measured[k][round].wall_ms);
     }
-    std::printf(
-        "%s / %s: wall %.3f (ratio of medians), %.3f (median of the rounds' ratios, least %.3f, "
-        "greatest %.3f); cpu %.3f\n",
-        programs[0].c_str(), programs[k].c_str(), wall_medians[0] / wall_medians[k],
-        median(ratios), *std::min_element(ratios.begin(), ratios.end()),
-        *std::max_element(ratios.begin(), ratios.end()), cpu_medians[0] / cpu_medians[k]);
+    std::cout << programs[0] << " / " << programs[k] << ": wall "
+              << wall_medians[0] / wall_medians[k] << " (ratio of medians), " << median(ratios)
+              << " (median of the rounds' ratios, least "
+              << *std::min_element(ratios.begin(), ratios.end()) << ", greatest "
+              << *std::max_element(ratios.begin(), ratios.end()) << "); cpu "
+              << cpu_medians[0] / cpu_medians[k] << '\n';
   }
   return 0;
 }

@@ -63,8 +63,7 @@ search_result found_at(std::size_t index, std::size_t size, position location) {
   if (first_not_smaller == run.end() || first_not_smaller->key != target) {
     return {false, location};
   }
-  return found_at(static_cast<std::size_t>(first_not_smaller - run.begin()), run.size(),
-                  location);
+  return found_at(static_cast<std::size_t>(first_not_smaller - run.begin()), run.size(), location);
 }
 
 // The classic branch-free binary search: the range shrinks by a length that depends on the size
@@ -117,9 +116,9 @@ const void* at(entries run, std::size_t i) { return run.data() + i; }
 // blocks of 32 entries (AVX-512, the keys compared under a mask of the key lanes) and of 16
 // (AVX2, each entry compared as a 64-bit lane with its info cleared), the rest one at a time.
 [[gnu::noinline, gnu::target("avx512f")]] search_result vector_scan_avx512(const list& l,
-                                                                          key_type target,
-                                                                          bool /*found*/,
-                                                                          position location) {
+                                                                           key_type target,
+                                                                           bool /*found*/,
+                                                                           position location) {
   const entries run = l.data.run(1, l.count);
   const __m512i wanted = _mm512_set1_epi32(target);
   constexpr __mmask16 key_lanes = 0x5555;
@@ -134,9 +133,8 @@ const void* at(entries run, std::size_t i) { return run.data() + i; }
     const __mmask16 m3 =
         _mm512_mask_cmpeq_epi32_mask(key_lanes, _mm512_loadu_si512(at(run, i + 24)), wanted);
     if ((m0 | m1 | m2 | m3) != 0) {
-      const std::uint64_t matches =
-          std::uint64_t{m0} | std::uint64_t{m1} << 16U | std::uint64_t{m2} << 32U |
-          std::uint64_t{m3} << 48U;
+      const std::uint64_t matches = std::uint64_t{m0} | std::uint64_t{m1} << 16U |
+                                    std::uint64_t{m2} << 32U | std::uint64_t{m3} << 48U;
       return found_at(i + static_cast<std::size_t>(__builtin_ctzll(matches)) / 2, run.size(),
                       location);
     }
@@ -147,9 +145,9 @@ const void* at(entries run, std::size_t i) { return run.data() + i; }
 }
 
 [[gnu::noinline, gnu::target("avx2")]] search_result vector_scan_avx2(const list& l,
-                                                                     key_type target,
-                                                                     bool /*found*/,
-                                                                     position location) {
+                                                                      key_type target,
+                                                                      bool /*found*/,
+                                                                      position location) {
   const entries run = l.data.run(1, l.count);
   const __m256i wanted = _mm256_set1_epi64x(static_cast<std::uint32_t>(target));
   const __m256i key_bits = _mm256_set1_epi64x(0xffffffff);
@@ -160,16 +158,15 @@ const void* at(entries run, std::size_t i) { return run.data() + i; }
       const __m256i four = _mm256_loadu_si256(static_cast<const __m256i*>(at(run, i + 4 * v)));
       equal[v] = _mm256_cmpeq_epi64(_mm256_and_si256(four, key_bits), wanted);
     }
-    const __m256i any = _mm256_or_si256(_mm256_or_si256(equal[0], equal[1]),
-                                        _mm256_or_si256(equal[2], equal[3]));
+    const __m256i any =
+        _mm256_or_si256(_mm256_or_si256(equal[0], equal[1]), _mm256_or_si256(equal[2], equal[3]));
     if (_mm256_testz_si256(any, any) == 0) {
       unsigned matches = 0;
       for (std::size_t v = 0; v < 4; ++v) {
         matches |= static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(equal[v])))
                    << (4 * v);
       }
-      return found_at(i + static_cast<std::size_t>(__builtin_ctz(matches)), run.size(),
-                      location);
+      return found_at(i + static_cast<std::size_t>(__builtin_ctz(matches)), run.size(), location);
     }
   }
   for (; i < run.size() && run[i].key != target; ++i) {
@@ -230,8 +227,8 @@ struct named_method {
 bool anywhere() { return true; }
 
 #if defined(__x86_64__)
-bool with_avx512() { return __builtin_cpu_supports("avx512f") != 0; }
-bool with_avx2() { return __builtin_cpu_supports("avx2") != 0; }
+bool with_avx512() { return __builtin_cpu_supports("avx512f"); }
+bool with_avx2() { return __builtin_cpu_supports("avx2"); }
 #endif
 
 const named_method methods[] = {

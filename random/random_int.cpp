@@ -181,9 +181,11 @@ std::int32_t modulus::square_mod(std::int32_t x) const {
   __extension__ using wide = unsigned __int128;
   const auto estimate = static_cast<std::uint64_t>((wide{square} * reciprocal_) >> 64U);
   std::uint64_t remainder = square - estimate * magnitude_;
-  remainder -= magnitude_ & (std::uint64_t{0} - static_cast<std::uint64_t>(remainder >= magnitude_));
+  remainder -=
+      magnitude_ & (std::uint64_t{0} - static_cast<std::uint64_t>(remainder >= magnitude_));
   // A negative modulus takes a remainder other than 0 down by |n|, to the sign of n.
-  remainder -= magnitude_ & sign_mask_ & (std::uint64_t{0} - static_cast<std::uint64_t>(remainder != 0));
+  remainder -=
+      magnitude_ & sign_mask_ & (std::uint64_t{0} - static_cast<std::uint64_t>(remainder != 0));
   return static_cast<std::int32_t>(static_cast<std::int64_t>(remainder));
 }
 

@@ -97,7 +97,7 @@ counted_search binary1(entries run, key_type target) {
   std::size_t bottom = 0;
   std::size_t top = run.size() - 1;
   std::uint32_t counted = 0;
-  for (int probes = std::bit_width(run.size() - 1) - 1; probes > 0; --probes) {
+  for (int probes = static_cast<int>(std::bit_width(run.size() - 1)) - 1; probes > 0; --probes) {
     const std::size_t mid = (bottom + top) / 2;
     counted += kernels::narrow(run[mid].key, target, mid, bottom, top);
   }

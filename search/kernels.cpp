@@ -45,8 +45,8 @@ std::size_t sse2_scan(entries run, key_type target) {
   for (; i + 8 <= run.size(); i += 8) {
     const __m128i low = _mm_packs_epi32(equal(i), equal(i + 2));
     const __m128i high = _mm_packs_epi32(equal(i + 4), equal(i + 6));
-    const auto matches = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(low, high))) &
-                         key_lanes;
+    const auto matches =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(low, high))) & key_lanes;
     if (matches != 0) {
       return i + static_cast<std::size_t>(__builtin_ctz(matches)) / 2;
     }
@@ -149,10 +149,8 @@ __attribute__((target("avx512f"))) std::size_t avx512_scan(entries run, key_type
   return run.size();
 }
 
-constexpr std::array<scan_kernel, 4> kernels{{{"avx512", avx512_scan},
-                                              {"avx2", avx2_scan},
-                                              {"sse2", sse2_scan},
-                                              {"scalar", scalar_scan}}};
+constexpr std::array<scan_kernel, 4> kernels{
+    {{"avx512", avx512_scan}, {"avx2", avx2_scan}, {"sse2", sse2_scan}, {"scalar", scalar_scan}}};
 
 #else
 
@@ -190,10 +188,10 @@ bool supported(const scan_kernel& kernel) {
   // Safe to call at any time, also before the run-time library's own initialisers have run.
   __builtin_cpu_init();
   if (kernel.name == "avx512") {
-    return __builtin_cpu_supports("avx512f") != 0;
+    return __builtin_cpu_supports("avx512f");
   }
   if (kernel.name == "avx2") {
-    return __builtin_cpu_supports("avx2") != 0;
+    return __builtin_cpu_supports("avx2");
   }
 #endif
   // SSE2 is part of every x86-64 processor; the scalar kernel runs anywhere.

@@ -36,11 +36,11 @@ const scan_kernel& chosen_scan_kernel();
 // Scans `run` with the chosen kernel.
 std::size_t first_match(std::span<const list_entry> run, key_type target);
 
-// One probe of binary search over the entries bottom..top (positions, from any origin): where `key`, the key at `mid`, is smaller than
-// `target`, bottom becomes mid + 1, and otherwise top becomes mid. Gives back 1 when the key was
-// smaller, else 0. The outcome is a coin toss, so both ends are set by conditional moves; on
-// x86-64 they are written out, since compilers turn two selects on one condition into a jump.
-// Elsewhere masks do the same.
+// One probe of binary search over the entries bottom..top (positions, from any origin): where
+// `key`, the key at `mid`, is smaller than `target`, bottom becomes mid + 1, and otherwise top
+// becomes mid. Gives back 1 when the key was smaller, else 0. The outcome is a coin toss, so both
+// ends are set by conditional moves; on x86-64 they are written out, since compilers turn two
+// selects on one condition into a jump. Elsewhere masks do the same.
 inline std::uint32_t narrow(key_type key, key_type target, std::size_t mid, std::size_t& bottom,
                             std::size_t& top) {
   const std::size_t above = mid + 1;

@@ -105,12 +105,13 @@ TEST(ScanKernels, EveryKernelFindsTheFirstMatchOfRunsOfEveryLengthAndPlace) {
   for (key_type k = -1; k <= 2 * static_cast<key_type>(count) + 2; ++k) {
     targets.push_back(k);
   }
-  for (const std::span<const list_entry> all :
-       {std::span<const list_entry>(shifted->entries), std::span<const list_entry>(aligned->entries)}) {
+  for (const std::span<const list_entry> all : {std::span<const list_entry>(shifted->entries),
+                                                std::span<const list_entry>(aligned->entries)}) {
     for (std::size_t start = 0; start < 8; ++start) {
       for (std::size_t length = 0; start + length <= 2 * 64 + 8; ++length) {
-        expect_same_searches(all.subspan(start, length), targets,
-                             "start " + std::to_string(start) + " length " + std::to_string(length));
+        expect_same_searches(
+            all.subspan(start, length), targets,
+            "start " + std::to_string(start) + " length " + std::to_string(length));
       }
     }
   }
@@ -150,7 +151,8 @@ TEST(ScanKernels, NoKernelReadsOutsideTheRun) {
   constexpr std::size_t most = 40;
   for (std::size_t length = 0; length <= most; ++length) {
     for (std::byte* first : {bytes + 2 * page - length * sizeof(list_entry), bytes + page}) {
-      auto* entries = new (first) list_entry[length];
+      // Made in place in the memory that the test maps and unmaps.
+      auto* entries = new (first) list_entry[length];  // NOLINT(cppcoreguidelines-owning-memory)
       for (std::size_t i = 0; i < length; ++i) {
         entries[i].key = static_cast<key_type>(2 * i + 1);
       }

@@ -176,8 +176,8 @@ TEST(Binary1, AgreesWithItsRecursiveFormOnAnyKeys) {
   using velk_sr::algorithms::counted_search;
   auto expect_agreement = [](std::span<const velk_sr::list_entry> run, key_type target) {
     const counted_search iterative = velk_sr::algorithms::binary1(run, target);
-    const counted_search recursive = velk_sr::algorithms::recbinary1(
-        run, target, 1, static_cast<std::int32_t>(run.size()));
+    const counted_search recursive =
+        velk_sr::algorithms::recbinary1(run, target, 1, static_cast<std::int32_t>(run.size()));
     ASSERT_EQ(iterative.found, recursive.found) << run.size() << ' ' << target;
     ASSERT_EQ(iterative.location, recursive.location) << run.size() << ' ' << target;
     ASSERT_EQ(iterative.comparisons, recursive.comparisons) << run.size() << ' ' << target;
@@ -201,7 +201,8 @@ TEST(Binary1, AgreesWithItsRecursiveFormOnAnyKeys) {
   for (std::size_t i = 0; i < odd.size(); ++i) {
     odd[i].key = static_cast<key_type>(2 * i + 1);
   }
-  for (const std::size_t n : {odd.size(), odd.size() - 1, (odd.size() >> 1U) + 1, std::size_t{1000003}}) {
+  for (const std::size_t n :
+       {odd.size(), odd.size() - 1, (odd.size() >> 1U) + 1, std::size_t{1000003}}) {
     for (key_type target = 0; target <= 2 * static_cast<key_type>(n) + 1; target += 997) {
       expect_agreement(std::span(odd).first(n), target);
     }
