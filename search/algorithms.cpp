@@ -99,7 +99,7 @@ counted_search binary1(entries run, key_type target) {
   std::uint32_t counted = 0;
   for (int probes = static_cast<int>(std::bit_width(run.size() - 1)) - 1; probes > 0; --probes) {
     const std::size_t mid = (bottom + top) / 2;
-    counted += kernels::narrow(run[mid].key, target, mid, bottom, top);
+    kernels::narrow(run[mid].key, target, mid, bottom, top, counted);
   }
   // The last probe, made only where two entries are left: it probes the first of them.
   const std::uint32_t smaller = (run[bottom].key < target ? 1U : 0U) & (bottom < top ? 1U : 0U);

@@ -37,27 +37,32 @@ const scan_kernel& chosen_scan_kernel();
 std::size_t first_match(std::span<const list_entry> run, key_type target);
 
 // One probe of binary search over the entries bottom..top (positions, from any origin): where
-// `key`, the key at `mid`, is smaller than `target`, bottom becomes mid + 1, and otherwise top
-// becomes mid. Gives back 1 when the key was smaller, else 0. The outcome is a coin toss, so both
-// ends are set by conditional moves; on x86-64 they are written out, since compilers turn two
-// selects on one condition into a jump. Elsewhere masks do the same.
-inline std::uint32_t narrow(key_type key, key_type target, std::size_t mid, std::size_t& bottom,
-                            std::size_t& top) {
+// `key`, the key at `mid`, is smaller than `target`, bottom becomes mid + 1 and `counted` goes up
+// by one; otherwise top becomes mid. The outcome is a coin toss, so nothing here jumps on it:
+// both ends are set by conditional moves. On x86-64 they are written out, since compilers turn
+// two selects on one condition into a jump; the keys are compared as unsigned numbers with their
+// sign bits flipped, which orders them as signed ones do and leaves the outcome in the carry
+// flag, where one add with carry counts it. Elsewhere masks do the same.
+inline void narrow(key_type key, key_type target, std::size_t mid, std::size_t& bottom,
+                   std::size_t& top, std::uint32_t& counted) {
   const std::size_t above = mid + 1;
 #if defined(__x86_64__)
+  constexpr std::uint32_t sign_bit = 0x80000000;
+  const std::uint32_t biased_key = static_cast<std::uint32_t>(key) ^ sign_bit;
+  const std::uint32_t biased_target = static_cast<std::uint32_t>(target) ^ sign_bit;
   asm("cmpl %[target], %[key]\n\t"
-      "cmovl %[above], %[bottom]\n\t"
-      "cmovge %[mid], %[top]"
-      : [bottom] "+r"(bottom), [top] "+r"(top)
-      : [key] "r"(key), [target] "r"(target), [above] "r"(above), [mid] "r"(mid)
+      "cmovb %[above], %[bottom]\n\t"
+      "cmovae %[mid], %[top]\n\t"
+      "adcl $0, %[counted]"
+      : [bottom] "+r"(bottom), [top] "+r"(top), [counted] "+r"(counted)
+      : [key] "r"(biased_key), [target] "r"(biased_target), [above] "r"(above), [mid] "r"(mid)
       : "cc");
-  return key < target ? 1 : 0;
 #else
   const std::uint32_t smaller = key < target ? 1 : 0;
   const std::size_t mask = std::size_t{0} - smaller;
   bottom += (above - bottom) & mask;
   top -= (top - mid) & ~mask;
-  return smaller;
+  counted += smaller;
 #endif
 }
 

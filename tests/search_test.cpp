@@ -196,6 +196,29 @@ TEST(Binary1, AgreesWithItsRecursiveFormOnAnyKeys) {
       expect_agreement(std::span(scrambled).first(n), target);
     }
   }
+  // Keys and targets over the whole 32-bit range, negative ones and the extremes included,
+  // ascending and scrambled.
+  std::vector<velk_sr::list_entry> wide(64);
+  std::vector<key_type> wide_targets = {std::numeric_limits<key_type>::min(),
+                                        std::numeric_limits<key_type>::max(), 0, -1, 1};
+  for (velk_sr::list_entry& e : wide) {
+    state = state * 1103515245U + 12345U;
+    e.key = static_cast<key_type>(state);
+    wide_targets.push_back(e.key);
+    wide_targets.push_back(e.key == std::numeric_limits<key_type>::min() ? e.key : e.key - 1);
+  }
+  wide.front().key = std::numeric_limits<key_type>::min();
+  wide.back().key = std::numeric_limits<key_type>::max();
+  for (int order = 0; order < 2; ++order) {
+    for (std::size_t n = 0; n <= wide.size(); ++n) {
+      for (const key_type target : wide_targets) {
+        expect_agreement(std::span(wide).first(n), target);
+      }
+    }
+    std::sort(
+        wide.begin(), wide.end(),
+        [](const velk_sr::list_entry& a, const velk_sr::list_entry& b) { return a.key < b.key; });
+  }
   // Long runs, whose ranges are halved many times, around powers of two and not.
   std::vector<velk_sr::list_entry> odd(std::size_t{1} << 20U);
   for (std::size_t i = 0; i < odd.size(); ++i) {
