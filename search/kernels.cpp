@@ -87,7 +87,7 @@ __attribute__((target("avx2"))) std::size_t avx2_scan(entries run, key_type targ
   return i + scalar_scan(run.subspan(i), target);
 }
 
-// Eight entries per 512-bit vector, sixteen per block, the loads on 64-byte boundaries: a load
+// Eight entries per 512-bit vector, the loads on 64-byte boundaries: a load
 // that straddles two cache lines costs two, and this scan is bound by how fast lines arrive. So
 // the vectors are counted from the boundary at or below the first entry; the first and the last
 // are read with masked loads, which touch no lane outside the run. The entries are at least
@@ -109,8 +109,8 @@ __attribute__((target("avx512f"))) std::size_t avx512_scan(entries run, key_type
     return reinterpret_cast<const void*>(base + offset);
   };
   // The entry whose key is in the lowest lane set in `matches`, of the vectors from `offset`.
-  auto entry_of = [head](std::size_t offset, unsigned matches) {
-    return (offset + lane_bytes * static_cast<std::size_t>(__builtin_ctz(matches)) - head) /
+  auto entry_of = [head](std::size_t offset, std::uint64_t matches) {
+    return (offset + lane_bytes * static_cast<std::size_t>(__builtin_ctzll(matches)) - head) /
            sizeof(list_entry);
   };
   // The lanes of the vector at `offset` that lie inside the run.
@@ -120,7 +120,7 @@ __attribute__((target("avx512f"))) std::size_t avx512_scan(entries run, key_type
     return static_cast<__mmask16>((all_lanes >> (16 - to)) & (all_lanes << from));
   };
   std::size_t offset = 0;
-  if (head != 0 && offset < end) {
+  if (head != 0) {
     const __mmask16 lanes = inside(offset);
     const __mmask16 matches = _mm512_mask_cmpeq_epi32_mask(
         key_lanes & lanes, _mm512_maskz_loadu_epi32(lanes, vector_at(offset)), wanted);
@@ -129,16 +129,31 @@ __attribute__((target("avx512f"))) std::size_t avx512_scan(entries run, key_type
     }
     offset += vector_bytes;
   }
-  for (; offset + 2 * vector_bytes <= end; offset += 2 * vector_bytes) {
+  // Four vectors, 32 entries, a round: one test of the four masks together decides whether to
+  // look closer.
+  for (; offset + 4 * vector_bytes <= end; offset += 4 * vector_bytes) {
     const __mmask16 m0 =
         _mm512_mask_cmpeq_epi32_mask(key_lanes, _mm512_load_si512(vector_at(offset)), wanted);
     const __mmask16 m1 = _mm512_mask_cmpeq_epi32_mask(
         key_lanes, _mm512_load_si512(vector_at(offset + vector_bytes)), wanted);
-    if ((m0 | m1) != 0) {
-      return entry_of(offset, static_cast<unsigned>(m0) | static_cast<unsigned>(m1) << 16U);
+    const __mmask16 m2 = _mm512_mask_cmpeq_epi32_mask(
+        key_lanes, _mm512_load_si512(vector_at(offset + 2 * vector_bytes)), wanted);
+    const __mmask16 m3 = _mm512_mask_cmpeq_epi32_mask(
+        key_lanes, _mm512_load_si512(vector_at(offset + 3 * vector_bytes)), wanted);
+    if ((m0 | m1 | m2 | m3) != 0) {
+      const std::uint64_t matches = std::uint64_t{m0} | std::uint64_t{m1} << 16U |
+                                    std::uint64_t{m2} << 32U | std::uint64_t{m3} << 48U;
+      return entry_of(offset, matches);
     }
   }
-  for (; offset < end; offset += vector_bytes) {
+  for (; offset + vector_bytes <= end; offset += vector_bytes) {
+    const __mmask16 matches =
+        _mm512_mask_cmpeq_epi32_mask(key_lanes, _mm512_load_si512(vector_at(offset)), wanted);
+    if (matches != 0) {
+      return entry_of(offset, matches);
+    }
+  }
+  if (offset < end) {
     const __mmask16 lanes = inside(offset);
     const __mmask16 matches = _mm512_mask_cmpeq_epi32_mask(
         key_lanes & lanes, _mm512_maskz_loadu_epi32(lanes, vector_at(offset)), wanted);
