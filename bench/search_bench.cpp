@@ -110,7 +110,7 @@ search_result found_at(std::size_t index, std::size_t size, position location) {
 #if defined(__x86_64__)
 
 // The address of entry `i` as the vector loads take it.
-const void* at(entries run, std::size_t i) { return run.data() + i; }
+const void* address_of(entries run, std::size_t i) { return run.data() + i; }
 
 // The fastest uncounted scans we could write for each instruction set, on the same entries:
 // blocks of 32 entries (AVX-512, the keys compared under a mask of the key lanes) and of 16
@@ -125,13 +125,13 @@ const void* at(entries run, std::size_t i) { return run.data() + i; }
   std::size_t i = 0;
   for (; i + 32 <= run.size(); i += 32) {
     const __mmask16 m0 =
-        _mm512_mask_cmpeq_epi32_mask(key_lanes, _mm512_loadu_si512(at(run, i)), wanted);
+        _mm512_mask_cmpeq_epi32_mask(key_lanes, _mm512_loadu_si512(address_of(run, i)), wanted);
     const __mmask16 m1 =
-        _mm512_mask_cmpeq_epi32_mask(key_lanes, _mm512_loadu_si512(at(run, i + 8)), wanted);
-    const __mmask16 m2 =
-        _mm512_mask_cmpeq_epi32_mask(key_lanes, _mm512_loadu_si512(at(run, i + 16)), wanted);
-    const __mmask16 m3 =
-        _mm512_mask_cmpeq_epi32_mask(key_lanes, _mm512_loadu_si512(at(run, i + 24)), wanted);
+        _mm512_mask_cmpeq_epi32_mask(key_lanes, _mm512_loadu_si512(address_of(run, i + 8)), wanted);
+    const __mmask16 m2 = _mm512_mask_cmpeq_epi32_mask(
+        key_lanes, _mm512_loadu_si512(address_of(run, i + 16)), wanted);
+    const __mmask16 m3 = _mm512_mask_cmpeq_epi32_mask(
+        key_lanes, _mm512_loadu_si512(address_of(run, i + 24)), wanted);
     if ((m0 | m1 | m2 | m3) != 0) {
       const std::uint64_t matches = std::uint64_t{m0} | std::uint64_t{m1} << 16U |
                                     std::uint64_t{m2} << 32U | std::uint64_t{m3} << 48U;
@@ -155,7 +155,8 @@ const void* at(entries run, std::size_t i) { return run.data() + i; }
   for (; i + 16 <= run.size(); i += 16) {
     __m256i equal[4];
     for (std::size_t v = 0; v < 4; ++v) {
-      const __m256i four = _mm256_loadu_si256(static_cast<const __m256i*>(at(run, i + 4 * v)));
+      const __m256i four =
+          _mm256_loadu_si256(static_cast<const __m256i*>(address_of(run, i + 4 * v)));
       equal[v] = _mm256_cmpeq_epi64(_mm256_and_si256(four, key_bits), wanted);
     }
     const __m256i any =
