@@ -28,7 +28,7 @@ struct state {
 
 // Division by a fixed modulus through its reciprocal, made once: a draw needs two remainders, and
 // a hardware division costs many times what a multiplication does. Exact for every modulus but
-// 0 and every square of a 32-bit integer.
+// 0, on the square of any 32-bit integer.
 class modulus {
  public:
   // None: matches only the modulus 0, which no draw divides by.
