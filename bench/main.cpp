@@ -13,6 +13,7 @@
 #include "bench_support.hpp"
 #include "driver/velk_ts.hpp"
 #include "plain_schedule.hpp"
+#include "search/kernels.hpp"
 #include "search_bench.hpp"
 
 namespace {
@@ -86,6 +87,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   check_plain_schedule_agrees();
+  benchmark::AddCustomContext("scan kernel",
+                              std::string(velk_sr::kernels::chosen_scan_kernel().name));
   velk_bench::register_search_benchmarks();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

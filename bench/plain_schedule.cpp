@@ -8,8 +8,6 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "random/random_int.hpp"
-
 namespace velk_bench::plain {
 
 namespace {
@@ -20,8 +18,47 @@ constexpr int sizes[] = {10, 100, 1000, 10000};
 int keys[max_size];  // keys[i] is the key at position i + 1
 int comparisons;     // the counter, one more at every key comparison
 
-// A search over the first n keys: whether `target` is there, and where (1..n) when it is.
 using method = bool (*)(int n, int target, int* location);
+
+// The moduli of the generator, its starting residues, and their product.
+constexpr std::int64_t p = 94833359;
+constexpr std::int64_t q = 47416679;
+constexpr std::int64_t start_x1 = 8994001;
+constexpr std::int64_t start_x2 = 2070721;
+constexpr double pq = 4496682942194761.0;
+
+}  // namespace
+
+generator::generator(int n)
+    : x1_(start_x1), x2_(start_x2), n_(n), scale_(static_cast<double>(n) / pq) {}
+
+int generator::draw() {
+  x1_ = x1_ * x1_ % p;
+  x2_ = x2_ * x2_ % q;
+  std::int64_t temp = x2_ - x1_;
+  if (temp < 0) {
+    temp += q;
+  }
+  if (temp < 0) {
+    temp += q;
+  }
+  const double tf =
+      (static_cast<double>(temp) * static_cast<double>(p) + static_cast<double>(x1_)) * scale_ +
+      1.5;
+  if (tf > n_) {
+    return 1;
+  }
+  // Halves away from zero, as the generator rounds: tf is never negative.
+  return static_cast<int>(tf + 0.5);  // NOLINT(bugprone-incorrect-roundings)
+}
+
+void fill_keys() {
+  for (int i = 0; i < max_size; ++i) {
+    keys[i] = 2 * i + 1;
+  }
+}
+
+void zero_counter() { comparisons = 0; }
 
 bool sequential_search(int n, int target, int* location) {
   for (int i = 0; i < n; ++i) {
@@ -60,6 +97,8 @@ bool binary_search(int n, int target, int* location) {
   return true;
 }
 
+namespace {
+
 // The monotonic clock in whole milliseconds, as the real stopwatch reads it.
 std::int64_t now_in_milliseconds() {
   timespec now{};
@@ -85,15 +124,14 @@ void put_line(const char* format, values... arguments) {
 // One test: n searches for keys in the list, then n for keys not in it, each half followed by
 // its average and elapsed time. Gives back the two comparison totals.
 std::array<int, 2> test(int n, method search) {
-  const random_int::range ri_range(n);
-  random_int::generator g = ri_range.make_generator();
+  generator g(n);
   std::array<int, 2> half_totals{};
   for (int half = 0; half < 2; ++half) {
     const bool successful = half == 0;
     comparisons = 0;
     const std::int64_t start = now_in_milliseconds();
     for (int i = 0; i < n; ++i) {
-      const int r = ri_range.random(g);
+      const int r = g.draw();
       const int target = successful ? 2 * r - 1 : 2 * r;
       int location = 0;
       if (search(n, target, &location) != successful) {
@@ -117,9 +155,7 @@ std::array<int, 2> test(int n, method search) {
 }  // namespace
 
 totals run_schedule() {
-  for (int i = 0; i < max_size; ++i) {
-    keys[i] = 2 * i + 1;
-  }
+  fill_keys();
   struct named_method {
     const char* heading;
     method search;

@@ -26,6 +26,16 @@ void random_draw(benchmark::State& state) {
 }
 BENCHMARK(random_draw);
 
+// The same draws from the plain program's generator, whose moduli are constants.
+void plain_draw(benchmark::State& state) {
+  plain::generator g(10000);
+  for (auto _ : state) {  // NOLINT(clang-analyzer-deadcode.DeadStores): the loop's own idiom
+    benchmark::DoNotOptimize(g.draw());
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(plain_draw);
+
 // Each image benchmark goes round a few values of the kind the report shows, read through
 // DoNotOptimize so that none is formatted at compile time.
 template <class value, std::size_t count>

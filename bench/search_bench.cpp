@@ -1,19 +1,28 @@
-// Nanoseconds per search: the five search routines at the schedule's four sizes, on the
-// schedule's own targets, the successful and the unsuccessful half measured apart. Beside them,
-// what the counting costs: sequentialsearch against the same scan without counting, and
-// binary1search against std::lower_bound, on the same list and the same targets.
+// Nanoseconds per search: the five search routines at the schedule's four sizes, each half (keys
+// in the list, keys not in it) apart, on a long stream of fresh targets drawn before the timing,
+// so that the branch predictor cannot learn them. Beside them, on the same list and the same
+// targets: the uncounted yardsticks (the best vectorised scans and the best branch-free binary
+// search we know how to write), the standard library's std::find and std::lower_bound, and the
+// plain program's own searches.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "search_bench.hpp"
 
 #include "bench_support.hpp"
+#include "plain_schedule.hpp"
+#include "random/random_int.hpp"
 #include "search/velk_sr.hpp"
 
 namespace velk_bench {
@@ -26,53 +35,186 @@ using velk_sr::list_entry;
 using velk_sr::position;
 using velk_sr::search_result;
 
-// The scan of sequentialsearch with nothing counted: the same entries in the same order, the
-// same results. Kept out of line, like the routines it stands beside, so only the work differs.
-[[gnu::noinline]] search_result uncounted_scan(const list& l, key_type target, bool /*found*/,
-                                               position location) {
-  const std::span<const list_entry> entries = l.data.run(1, l.count);
-  if (entries.empty()) {
+using entries = std::span<const list_entry>;
+
+// Searches per stream: far more than a predictor keeps, and each search of the stream is timed
+// once per pass.
+constexpr std::size_t stream_length = std::size_t{1} << 16;
+
+// What a yardstick gives back: the index (from 0) of the entry found, or none.
+search_result found_at(std::size_t index, std::size_t size, position location) {
+  if (index >= size) {
     return {false, location};
   }
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    if (entries[i].key == target) {
-      return {true, static_cast<std::int32_t>(i + 1)};
+  return {true, static_cast<std::int32_t>(index + 1)};
+}
+
+[[gnu::noinline]] search_result std_find(const list& l, key_type target, bool /*found*/,
+                                         position location) {
+  const entries run = l.data.run(1, l.count);
+  const auto match = std::ranges::find(run, target, &list_entry::key);
+  return found_at(static_cast<std::size_t>(match - run.begin()), run.size(), location);
+}
+
+[[gnu::noinline]] search_result std_lower_bound(const list& l, key_type target, bool /*found*/,
+                                                position location) {
+  const entries run = l.data.run(1, l.count);
+  const auto first_not_smaller = std::ranges::lower_bound(run, target, {}, &list_entry::key);
+  if (first_not_smaller == run.end() || first_not_smaller->key != target) {
+    return {false, location};
+  }
+  return found_at(static_cast<std::size_t>(first_not_smaller - run.begin()), run.size(), location);
+}
+
+// The classic branch-free binary search: the range shrinks by a length that depends on the size
+// alone, so the loop never waits on a comparison, and the only select becomes a conditional
+// move. It keeps the first entry whose key is not smaller than the target.
+[[gnu::noinline]] search_result branchless_lower_bound(const list& l, key_type target,
+                                                       bool /*found*/, position location) {
+  const entries run = l.data.run(1, l.count);
+  if (run.empty()) {
+    return {false, location};
+  }
+  std::size_t first = 0;
+  std::size_t length = run.size();
+  while (length > 1) {
+    const std::size_t half = length / 2;
+    first = run[first + half - 1].key < target ? first + half : first;
+    length -= half;
+  }
+  first += run[first].key < target ? 1 : 0;
+  if (first == run.size() || run[first].key != target) {
+    return {false, location};
+  }
+  return found_at(first, run.size(), location);
+}
+
+[[gnu::noinline]] search_result plain_sequential(const list& l, key_type target, bool /*found*/,
+                                                 position location) {
+  int at = 0;
+  if (!plain::sequential_search(l.count, target, &at)) {
+    return {false, location};
+  }
+  return {true, at};
+}
+
+[[gnu::noinline]] search_result plain_binary(const list& l, key_type target, bool /*found*/,
+                                             position location) {
+  int at = 0;
+  if (!plain::binary_search(l.count, target, &at)) {
+    return {false, location};
+  }
+  return {true, at};
+}
+
+#if defined(__x86_64__)
+
+// The address of entry `i` as the vector loads take it.
+const void* address_of(entries run, std::size_t i) { return run.data() + i; }
+
+// The fastest uncounted scans we could write for each instruction set, on the same entries:
+// blocks of 32 entries (AVX-512, the keys compared under a mask of the key lanes) and of 16
+// (AVX2, each entry compared as a 64-bit lane with its info cleared), the rest one at a time.
+[[gnu::noinline, gnu::target("avx512f")]] search_result vector_scan_avx512(const list& l,
+                                                                           key_type target,
+                                                                           bool /*found*/,
+                                                                           position location) {
+  const entries run = l.data.run(1, l.count);
+  const __m512i wanted = _mm512_set1_epi32(target);
+  constexpr __mmask16 key_lanes = 0x5555;
+  std::size_t i = 0;
+  for (; i + 32 <= run.size(); i += 32) {
+    const __mmask16 m0 =
+        _mm512_mask_cmpeq_epi32_mask(key_lanes, _mm512_loadu_si512(address_of(run, i)), wanted);
+    const __mmask16 m1 =
+        _mm512_mask_cmpeq_epi32_mask(key_lanes, _mm512_loadu_si512(address_of(run, i + 8)), wanted);
+    const __mmask16 m2 = _mm512_mask_cmpeq_epi32_mask(
+        key_lanes, _mm512_loadu_si512(address_of(run, i + 16)), wanted);
+    const __mmask16 m3 = _mm512_mask_cmpeq_epi32_mask(
+        key_lanes, _mm512_loadu_si512(address_of(run, i + 24)), wanted);
+    if ((m0 | m1 | m2 | m3) != 0) {
+      const std::uint64_t matches = std::uint64_t{m0} | std::uint64_t{m1} << 16U |
+                                    std::uint64_t{m2} << 32U | std::uint64_t{m3} << 48U;
+      return found_at(i + static_cast<std::size_t>(__builtin_ctzll(matches)) / 2, run.size(),
+                      location);
     }
   }
-  return {false, static_cast<std::int32_t>(entries.size())};
-}
-
-// The standard library's binary search over the same entries, with nothing counted.
-[[gnu::noinline]] search_result lower_bound_search(const list& l, key_type target, bool /*found*/,
-                                                   position location) {
-  const std::span<const list_entry> entries = l.data.run(1, l.count);
-  const auto first_not_smaller =
-      std::lower_bound(entries.begin(), entries.end(), target,
-                       [](const list_entry& e, key_type key) { return e.key < key; });
-  if (first_not_smaller == entries.end() || first_not_smaller->key != target) {
-    return {false, location};
+  for (; i < run.size() && run[i].key != target; ++i) {
   }
-  return {true, static_cast<std::int32_t>(first_not_smaller - entries.begin() + 1)};
+  return found_at(i, run.size(), location);
 }
 
-// Runs `look` over the half's targets again and again, one pass per batch, so every figure is
-// an average over exactly the schedule's targets. Each search is one iteration: the time reads
-// as nanoseconds per search. Found and location go back in as the test procedure hands them.
-void search_pass(benchmark::State& state, velk_sr::searchmethod look, std::int32_t n, half which) {
+[[gnu::noinline, gnu::target("avx2")]] search_result vector_scan_avx2(const list& l,
+                                                                      key_type target,
+                                                                      bool /*found*/,
+                                                                      position location) {
+  const entries run = l.data.run(1, l.count);
+  const __m256i wanted = _mm256_set1_epi64x(static_cast<std::uint32_t>(target));
+  const __m256i key_bits = _mm256_set1_epi64x(0xffffffff);
+  std::size_t i = 0;
+  for (; i + 16 <= run.size(); i += 16) {
+    __m256i equal[4];
+    for (std::size_t v = 0; v < 4; ++v) {
+      const __m256i four =
+          _mm256_loadu_si256(static_cast<const __m256i*>(address_of(run, i + 4 * v)));
+      equal[v] = _mm256_cmpeq_epi64(_mm256_and_si256(four, key_bits), wanted);
+    }
+    const __m256i any =
+        _mm256_or_si256(_mm256_or_si256(equal[0], equal[1]), _mm256_or_si256(equal[2], equal[3]));
+    if (_mm256_testz_si256(any, any) == 0) {
+      unsigned matches = 0;
+      for (std::size_t v = 0; v < 4; ++v) {
+        matches |= static_cast<unsigned>(_mm256_movemask_pd(_mm256_castsi256_pd(equal[v])))
+                   << (4 * v);
+      }
+      return found_at(i + static_cast<std::size_t>(__builtin_ctz(matches)), run.size(), location);
+    }
+  }
+  for (; i < run.size() && run[i].key != target; ++i) {
+  }
+  return found_at(i, run.size(), location);
+}
+
+#endif
+
+// The targets of one half for the first n entries, `stream_length` of them: r drawn over 1..n
+// by a new generator, as the test procedure draws them (its first n are the schedule's own),
+// and 2r - 1 for keys in the list or 2r for keys not in it.
+std::vector<key_type> fresh_targets(std::int32_t n, half which) {
+  const random_int::range ri_range(n);
+  random_int::generator g = ri_range.make_generator();
+  std::vector<key_type> targets;
+  targets.reserve(stream_length);
+  for (std::size_t i = 0; i < stream_length; ++i) {
+    const std::int32_t r = ri_range.random(g);
+    targets.push_back(which == half::successful ? 2 * r - 1 : 2 * r);
+  }
+  return targets;
+}
+
+// Runs `look` over the stream, one search per iteration, going on where the last batch stopped;
+// found and location go back in as the test procedure hands them on.
+void search_stream(benchmark::State& state, velk_sr::searchmethod look, std::int32_t n,
+                   half which) {
   list& l = schedule_list();
   l.count = n;
-  const std::vector<key_type> targets = schedule_targets(n, which);
+  plain::fill_keys();
+  const std::vector<key_type> targets = fresh_targets(n, which);
+  constexpr std::size_t batch = 256;
+  std::size_t next = 0;
   bool found = false;
   position location;
-  while (state.KeepRunningBatch(n)) {
-    // A long run would carry the counter past its limit; a pass stays far below it.
+  while (state.KeepRunningBatch(batch)) {
+    // A long run would carry the counters past their limits; a batch stays far below them.
     velk_sr::cc = 0;
-    for (const key_type target : targets) {
-      const search_result result = look(l, target, found, location);
+    plain::zero_counter();
+    for (std::size_t i = 0; i < batch; ++i) {
+      const search_result result = look(l, targets[next + i], found, location);
       benchmark::DoNotOptimize(result);
       found = result.found;
       location = result.location;
     }
+    next = next + batch == targets.size() ? 0 : next + batch;
   }
   state.SetItemsProcessed(state.iterations());
 }
@@ -80,24 +222,45 @@ void search_pass(benchmark::State& state, velk_sr::searchmethod look, std::int32
 struct named_method {
   const char* name;
   velk_sr::searchmethod look;
+  bool (*runs_here)();
 };
 
-constexpr named_method methods[] = {
-    {"sequentialsearch", velk_sr::sequentialsearch}, {"uncounted_scan", uncounted_scan},
-    {"binary1search", velk_sr::binary1search},       {"std::lower_bound", lower_bound_search},
-    {"recbinary1search", velk_sr::recbinary1search}, {"binary2search", velk_sr::binary2search},
-    {"recbinary2search", velk_sr::recbinary2search},
+bool anywhere() { return true; }
+
+#if defined(__x86_64__)
+bool with_avx512() { return __builtin_cpu_supports("avx512f"); }
+bool with_avx2() { return __builtin_cpu_supports("avx2"); }
+#endif
+
+const named_method methods[] = {
+    {"sequentialsearch", velk_sr::sequentialsearch, anywhere},
+#if defined(__x86_64__)
+    {"vector_scan_avx512", vector_scan_avx512, with_avx512},
+    {"vector_scan_avx2", vector_scan_avx2, with_avx2},
+#endif
+    {"std::find", std_find, anywhere},
+    {"plain_sequential", plain_sequential, anywhere},
+    {"binary1search", velk_sr::binary1search, anywhere},
+    {"branchless_lower_bound", branchless_lower_bound, anywhere},
+    {"std::lower_bound", std_lower_bound, anywhere},
+    {"plain_binary", plain_binary, anywhere},
+    {"recbinary1search", velk_sr::recbinary1search, anywhere},
+    {"binary2search", velk_sr::binary2search, anywhere},
+    {"recbinary2search", velk_sr::recbinary2search, anywhere},
 };
 
 }  // namespace
 
 void register_search_benchmarks() {
   for (const named_method& m : methods) {
+    if (!m.runs_here()) {
+      continue;
+    }
     for (const std::int32_t n : schedule_sizes) {
       for (const half which : {half::successful, half::unsuccessful}) {
         const std::string name = std::string(m.name) + "/" + std::to_string(n) +
                                  (which == half::successful ? "/successful" : "/unsuccessful");
-        benchmark::RegisterBenchmark(name.c_str(), search_pass, m.look, n, which);
+        benchmark::RegisterBenchmark(name.c_str(), search_stream, m.look, n, which);
       }
     }
   }

@@ -1,5 +1,6 @@
 #include "random_int.hpp"
 
+#include <bit>
 #include <ctime>
 #include <limits>
 
@@ -38,6 +39,37 @@ constexpr int last_year = 2099;
 
 constexpr std::int64_t nanoseconds_per_second = 1'000'000'000;
 constexpr std::int64_t nanoseconds_per_millisecond = 1'000'000;
+
+// `value` when `condition` holds, else 0; a mask, not a jump, since the condition is the coin
+// toss of a draw.
+std::int32_t if_set(bool condition, std::int32_t value) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) &
+                                   (0U - static_cast<std::uint32_t>(condition)));
+}
+
+// `when_set` when `condition` holds, else `otherwise`; a mask, not a jump, for the same reason.
+double if_else(bool condition, double when_set, double otherwise) {
+  const std::uint64_t mask = std::uint64_t{0} - static_cast<std::uint64_t>(condition);
+  return std::bit_cast<double>((std::bit_cast<std::uint64_t>(when_set) & mask) |
+                               (std::bit_cast<std::uint64_t>(otherwise) & ~mask));
+}
+
+// |n|, up to 2^31.
+std::uint64_t magnitude_of(std::int32_t n) {
+  const auto wide_n = static_cast<std::uint64_t>(std::int64_t{n});
+  return n < 0 ? std::uint64_t{0} - wide_n : wide_n;
+}
+
+// A generator holding `s`, with its moduli made.
+generator holding(const state& s) { return generator{s, modulus(s.p), modulus(s.q)}; }
+
+// The generator's modulus for `n`, remade if it is out of date.
+const modulus& current(modulus& made, std::int32_t n) {
+  if (made.value() != n) [[unlikely]] {
+    made = modulus(n);
+  }
+  return made;
+}
 
 // `a` modulo `n` with the remainder taking the sign of `n`. `n` is not 0.
 constexpr std::int64_t floor_mod(std::int64_t a, std::int64_t n) {
@@ -138,16 +170,36 @@ std::int32_t square_mod_n(std::int32_t x, std::int32_t n) {
   return static_cast<std::int32_t>(floor_mod(square, n));
 }
 
+modulus::modulus(std::int32_t n)
+    : n_(n),
+      magnitude_(magnitude_of(n)),
+      reciprocal_(n == 0 ? 0 : std::numeric_limits<std::uint64_t>::max() / magnitude_of(n)),
+      sign_mask_(n < 0 ? std::numeric_limits<std::uint64_t>::max() : 0) {}
+
+std::int32_t modulus::square_mod(std::int32_t x) const {
+  // The square is at most 2^62. With m = floor((2^64 - 1) / d), the quotient estimate
+  // floor(square * m / 2^64) lies between the true quotient less one and the true quotient, so
+  // the remainder it leaves lies in 0..2d-1 and one subtraction of d, by mask, completes it.
+  const auto square = static_cast<std::uint64_t>(std::int64_t{x} * x);
+  __extension__ using wide = unsigned __int128;
+  // The high half of a 128-bit product (cppcheck takes the type for 64 bits wide).
+  // cppcheck-suppress shiftTooManyBits
+  const auto estimate = static_cast<std::uint64_t>((wide{square} * reciprocal_) >> 64U);
+  std::uint64_t remainder = square - estimate * magnitude_;
+  remainder -=
+      magnitude_ & (std::uint64_t{0} - static_cast<std::uint64_t>(remainder >= magnitude_));
+  // A negative modulus takes a remainder other than 0 down by |n|, to the sign of n.
+  remainder -=
+      magnitude_ & sign_mask_ & (std::uint64_t{0} - static_cast<std::uint64_t>(remainder != 0));
+  return static_cast<std::int32_t>(static_cast<std::int64_t>(remainder));
+}
+
 double recombined(const state& s) {
   // x2 - x1 is unchecked 32-bit arithmetic; for states made here it cannot overflow.
   std::int32_t temp = frame::wrapping_sub(s.x2, s.x1);
   // Since x1 <= p - 1 = 2*q, adding q at most twice brings temp into 0..q-1.
-  if (temp < 0) {
-    temp = frame::wrapping_add(temp, s.q);
-  }
-  if (temp < 0) {
-    temp = frame::wrapping_add(temp, s.q);
-  }
+  temp = frame::wrapping_add(temp, if_set(temp < 0, s.q));
+  temp = frame::wrapping_add(temp, if_set(temp < 0, s.q));
   // Because p leaves 1 when divided by q, temp*p + x1 leaves x2 modulo q and x1 modulo p.
   const double a = static_cast<double>(temp) * static_cast<double>(s.p);
   const double b = a + static_cast<double>(s.x1);
@@ -158,8 +210,8 @@ range::range(std::int32_t n)
     : n_(n), rstl_(static_cast<double>(n)), scal_(scale(rstl_, default_pq)) {}
 
 generator range::make_generator() const {
-  return generator{
-      state{default_x1, default_x2, default_p, default_q, static_cast<double>(default_p), scal_}};
+  return holding(
+      state{default_x1, default_x2, default_p, default_q, static_cast<double>(default_p), scal_});
 }
 
 std::int32_t range::in_range(std::int32_t result) const {
@@ -169,16 +221,17 @@ std::int32_t range::in_range(std::int32_t result) const {
 
 std::int32_t range::random(generator& gen) const {
   state& s = gen.gen_state;
-  s.x1 = square_mod_n(s.x1, s.p);
-  s.x2 = square_mod_n(s.x2, s.q);
+  frame::check(s.p != 0);
+  s.x1 = current(gen.by_p, s.p).square_mod(s.x1);
+  frame::check(s.q != 0);
+  s.x2 = current(gen.by_q, s.q).square_mod(s.x2);
   // The offset is 1.5, and a number that lands above n gives the first value, not the last:
-  // the sequences that the reports rest on depend on both.
+  // the sequences that the reports rest on depend on both. Rounds half away from zero; tf is
+  // never negative for a state made here. Where the draw lands is a coin toss, so the value
+  // is selected before the one conversion, not branched on.
   const double tf = recombined(s) * s.scl + 1.5;
-  if (tf > rstl_) {
-    return in_range(1);
-  }
-  // Rounds half away from zero; tf is never negative for a state made here.
-  return in_range(truncated(tf + 0.5));
+  const double rounded = if_else(tf > rstl_, 1.0, tf + 0.5);
+  return in_range(truncated(rounded));
 }
 
 void range::seed(generator& gen, std::int32_t seed1, std::int32_t seed2) const {
@@ -188,7 +241,7 @@ void range::seed(generator& gen, std::int32_t seed1, std::int32_t seed2) const {
     x1 = square_mod_n(x1, default_p);
     x2 = square_mod_n(x2, default_q);
   }
-  gen.gen_state = state{x1, x2, default_p, default_q, static_cast<double>(default_p), scal_};
+  gen = holding(state{x1, x2, default_p, default_q, static_cast<double>(default_p), scal_});
 }
 
 void range::reset(generator& gen, std::int32_t initiator) const { seed(gen, initiator, initiator); }
@@ -208,7 +261,7 @@ void range::reset(generator& gen, frame::time at) const {
   seed(gen, date_number, milliseconds);
 }
 
-void range::reset(generator& gen, const state& from_state) { gen.gen_state = from_state; }
+void range::reset(generator& gen, const state& from_state) { gen = holding(from_state); }
 
 state range::save(const generator& gen) { return gen.gen_state; }
 

@@ -26,9 +26,35 @@ struct state {
   friend bool operator==(const state&, const state&) = default;
 };
 
+// Division by a fixed modulus through its reciprocal, made once: a draw needs two remainders, and
+// a hardware division costs many times what a multiplication does. Exact for every modulus but
+// 0, on the square of any 32-bit integer.
+class modulus {
+ public:
+  // None: matches only the modulus 0, which no draw divides by.
+  modulus() = default;
+  // `n` ready for division; 0 gives none.
+  explicit modulus(std::int32_t n);
+
+  [[nodiscard]] std::int32_t value() const { return n_; }
+
+  // x*x reduced modulo n, the remainder taking the sign of n: square_mod_n(x, n). Not for none.
+  [[nodiscard]] std::int32_t square_mod(std::int32_t x) const;
+
+ private:
+  std::int32_t n_ = 0;
+  std::uint64_t magnitude_ = 0;   // |n|
+  std::uint64_t reciprocal_ = 0;  // floor((2^64 - 1) / |n|)
+  std::uint64_t sign_mask_ = 0;   // all ones when n < 0
+};
+
 // A generator is a plain value; `random` and the `reset`s change it in place.
 struct generator {
   state gen_state;
+  // The moduli of `gen_state`, ready for division: made with the state, and remade by a draw
+  // that finds them out of date (a state written into `gen_state` directly).
+  modulus by_p;
+  modulus by_q;
 };
 
 // The text form of a state: three integer images (11 characters at the most) and two commas.
@@ -54,6 +80,7 @@ class range {
   // Squares both residues once and gives back the next value in 1..n. A recombined number that
   // scales to above n gives 1. Raises the constraint failure on an empty range, or if the
   // state (installed unchecked from elsewhere) yields a value outside 1..n or has a modulus 0.
+  // Divides by neither modulus: their reciprocals come with the generator.
   std::int32_t random(generator& gen) const;
 
   // Replaces the whole state with one seeded from `initiator`, with the default moduli and this

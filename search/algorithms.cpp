@@ -1,5 +1,6 @@
 #include "algorithms.hpp"
 
+#include <bit>
 #include <cstddef>
 
 #include "frame/checks.hpp"
@@ -23,6 +24,15 @@ key_type key_at(entries run, std::int32_t p) { return run[static_cast<std::size_
 key_type checked_key_at(entries run, std::int32_t p) {
   frame::check(p >= 1 && p <= size_of(run));
   return key_at(run, p);
+}
+
+// A sequential search that would have examined the entries one at a time, from where the first
+// match lies (the size of the run when there is none): one comparison per entry up to and
+// including the match, or every entry.
+counted_search counted_scan(entries run, std::size_t first_match) {
+  const bool found = first_match < run.size();
+  const auto last_examined = static_cast<std::int32_t>(found ? first_match + 1 : run.size());
+  return {found, last_examined, last_examined};
 }
 
 // The recursive workers count into `counted`, so that the count is added once per search.
@@ -65,31 +75,39 @@ counted_search recbinary2_counted(entries run, key_type target, std::int32_t bot
 }  // namespace
 
 counted_search sequential(entries run, key_type target) {
-  std::size_t examined = 0;
-  while (examined < run.size() && run[examined].key != target) {
-    ++examined;
-  }
-  const bool found = examined < run.size();
-  // One comparison per entry examined: up to the match, or every entry.
-  const auto last_examined = static_cast<std::int32_t>(found ? examined + 1 : run.size());
-  return {found, last_examined, last_examined};
+  return counted_scan(run, kernels::first_match(run, target));
+}
+
+counted_search sequential(entries run, key_type target, const kernels::scan_kernel& kernel) {
+  return counted_scan(run, kernel.scan(run, target));
 }
 
 counted_search binary1(entries run, key_type target) {
   if (run.empty()) {
     return {};
   }
-  std::int32_t top = size_of(run);
-  std::int32_t bottom = 1;
-  std::int32_t counted = 0;
-  while (bottom < top) {
-    const std::int32_t mid = probe(bottom, top);
-    const bool smaller = key_at(run, mid) < target;
-    counted += static_cast<std::int32_t>(smaller);
-    bottom = smaller ? mid + 1 : bottom;
-    top = smaller ? top : mid;
+  // A probe keeps the lower half of bottom..top with the probe itself, ceil(length / 2)
+  // entries, or the upper half, floor(length / 2); so after d probes every search has
+  // floor(size / 2^d) entries left or one more, and the first bit_width(size - 1) - 1 probes are
+  // made by every search. Those run in a loop whose length depends on the size alone, so that
+  // the processor never waits on a comparison to learn whether another probe follows, and the
+  // comparison sets the new range by conditional moves, not a jump.
+  // Positions count from 0 here: the probe (bottom + top) / 2 of positions from 1 is the same
+  // entry as (bottom + top) / 2 of positions from 0.
+  std::size_t bottom = 0;
+  std::size_t top = run.size() - 1;
+  std::uint32_t counted = 0;
+  for (int probes = static_cast<int>(std::bit_width(run.size() - 1)) - 1; probes > 0; --probes) {
+    const std::size_t mid = (bottom + top) / 2;
+    kernels::narrow(run[mid].key, target, mid, bottom, top, counted);
   }
-  return {key_at(run, top) == target, top, counted + 1};
+  // The last probe, made only where two entries are left: it probes the first of them.
+  const std::uint32_t smaller = (run[bottom].key < target ? 1U : 0U) & (bottom < top ? 1U : 0U);
+  counted += smaller;
+  bottom += smaller;
+  // One more for the final test for equality.
+  return {run[bottom].key == target, static_cast<std::int32_t>(bottom + 1),
+          static_cast<std::int32_t>(counted + 1)};
 }
 
 counted_search recbinary1(entries run, key_type target, std::int32_t bottom, std::int32_t top) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 
+#include "kernels.hpp"
 #include "velk_sr.hpp"
 
 namespace velk_sr::algorithms {
@@ -25,8 +26,12 @@ struct counted_search {
 
 // Examines the entries from the first until the key matches; counts one comparison per entry
 // examined. Not found: `location` is the size (the last entry examined). An empty run examines
-// and counts nothing and gives `location` 0.
+// and counts nothing and gives `location` 0. The entries are compared many at a time by the scan
+// kernel chosen for this processor; the count follows from where the first match lies.
 counted_search sequential(entries run, key_type target);
+
+// The same search with the given scan kernel, which the processor must support.
+counted_search sequential(entries run, key_type target, const kernels::scan_kernel& kernel);
 
 // Narrows the range 1..size to one position, probing (bottom + top) / 2 and keeping the first
 // position whose key is not smaller than the target, then tests that position for equality.

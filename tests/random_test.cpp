@@ -181,6 +181,81 @@ TEST(RandomTest, SquareModNTakesTheSignOfTheModulus) {
   EXPECT_FAILURE(constraint_error, random_int::square_mod_n(5, 0));
 }
 
+// The draws divide through reciprocals made with the generator; they must give the remainders of
+// a true division for every modulus a state may hold, positive or negative, and every residue.
+TEST(RandomTest, ReciprocalsGiveTheRemaindersOfDivisionForEveryModulus) {
+  std::vector<std::int32_t> moduli = {1,       2,  3,  7,  31, q,  p,       int_max,
+                                      int_min, -1, -2, -3, -q, -p, -int_max};
+  for (int k = 1; k <= 30; ++k) {
+    for (const std::int32_t near : {(1 << k) - 1, 1 << k, (1 << k) + 1}) {
+      moduli.push_back(near);
+      moduli.push_back(-near);
+    }
+  }
+  std::vector<std::int32_t> residues = {0,       1,       -1,          2,     -2,
+                                        46340,   46341,   -46341,      65535, 65536,
+                                        int_max, int_min, int_min + 1, p - 1, q - 1};
+  std::uint32_t mix = 2463534242U;
+  for (int k = 0; k < 200; ++k) {
+    mix ^= mix << 13U;
+    mix ^= mix >> 17U;
+    mix ^= mix << 5U;
+    residues.push_back(static_cast<std::int32_t>(mix));
+    moduli.push_back(static_cast<std::int32_t>(mix >> (k % 31)) | 1);
+  }
+  for (const std::int32_t n : moduli) {
+    const random_int::modulus by_n(n);
+    EXPECT_EQ(by_n.value(), n);
+    for (const std::int32_t x : residues) {
+      ASSERT_EQ(by_n.square_mod(x), random_int::square_mod_n(x, n)) << x << "^2 mod " << n;
+    }
+  }
+}
+
+// A draw as it was first written: true divisions, and branches for the corrections.
+std::int32_t dividing_draw(std::int32_t n, state& s) {
+  s.x1 = random_int::square_mod_n(s.x1, s.p);
+  s.x2 = random_int::square_mod_n(s.x2, s.q);
+  std::int64_t temp = std::int64_t{s.x2} - s.x1;
+  if (temp < 0) {
+    temp += s.q;
+  }
+  if (temp < 0) {
+    temp += s.q;
+  }
+  const double tf =
+      (static_cast<double>(temp) * static_cast<double>(s.p) + static_cast<double>(s.x1)) * s.scl +
+      1.5;
+  // Halves away from zero, as the generator rounds: tf is never negative.
+  return tf > static_cast<double>(n)
+             ? 1
+             : static_cast<std::int32_t>(tf + 0.5);  // NOLINT(bugprone-incorrect-roundings)
+}
+
+TEST(RandomTest, EveryRangeDrawsWhatDivisionGives) {
+  for (std::int32_t n = 1; n <= 10000; ++n) {
+    const range r(n);
+    generator g = r.make_generator();
+    state reference = g.gen_state;
+    // The schedule's sizes as far as the schedule draws; the others for a stretch.
+    const bool schedule_size = n == 10 || n == 100 || n == 1000 || n == 10000;
+    const int how_many = schedule_size ? 2 * n : 40;
+    for (int k = 0; k < how_many; ++k) {
+      ASSERT_EQ(r.random(g), dividing_draw(n, reference)) << "n = " << n << ", draw " << k;
+    }
+  }
+}
+
+TEST(RandomTest, AStateWrittenDirectlyDrawsWithItsOwnModuli) {
+  const range r(1000);
+  generator g = r.make_generator();
+  state other = r.value("12345, 678, 40009");
+  g.gen_state = other;
+  for (int k = 0; k < 100; ++k) {
+    ASSERT_EQ(r.random(g), dividing_draw(1000, other)) << "draw " << k;
+  }
+}
+
 TEST(RandomTest, ResetFromAnIntegerReplacesTheWholeState) {
   struct reset_case {
     std::int32_t initiator, x1, x2;

@@ -151,6 +151,13 @@ TEST(Report, AFileSizeLimitEndsTheRunWithTheDeviceError) {
   EXPECT_EQ(lines.back().substr(0, common), cut_golden.substr(0, common));
 }
 
+// The plain program that bench/whole_process times beside velk_ts must do the same work.
+TEST(Report, ThePlainProgramWritesTheSameReport) {
+  const auto result = run_process({VELK_PLAIN});
+  expect_matches_golden(result.out);
+  EXPECT_EQ(result.exit_status, 0);
+}
+
 TEST(Report, AFailedWriteEndsTheRunWithTheDeviceError) {
   for (const stdout_to where : {stdout_to::dev_full, stdout_to::closed, stdout_to::broken_pipe}) {
     SCOPED_TRACE(static_cast<int>(where));

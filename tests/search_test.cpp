@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "failure_test_support.hpp"
+#include "search/algorithms.hpp"
 #include "search/velk_sr.hpp"
 
 namespace {
@@ -192,6 +194,69 @@ TEST_F(SearchTest, IterativeAndRecursiveBinary1AgreeEverywhere) {
       if (iterative.found) {
         EXPECT_EQ(iterative.location, sequential.location) << n << ' ' << target;
       }
+    }
+  }
+}
+
+// The iterative binary1 makes the probes that every search makes in a loop of fixed length and
+// the last one apart; its recursive form states the probes plainly. They must agree on every
+// result and count, whatever the keys: ascending with repeats, or in no order at all.
+TEST(Binary1, AgreesWithItsRecursiveFormOnAnyKeys) {
+  using velk_sr::algorithms::counted_search;
+  auto expect_agreement = [](std::span<const velk_sr::list_entry> run, key_type target) {
+    const counted_search iterative = velk_sr::algorithms::binary1(run, target);
+    const counted_search recursive =
+        velk_sr::algorithms::recbinary1(run, target, 1, static_cast<std::int32_t>(run.size()));
+    ASSERT_EQ(iterative.found, recursive.found) << run.size() << ' ' << target;
+    ASSERT_EQ(iterative.location, recursive.location) << run.size() << ' ' << target;
+    ASSERT_EQ(iterative.comparisons, recursive.comparisons) << run.size() << ' ' << target;
+  };
+  std::vector<velk_sr::list_entry> repeats(300);
+  std::vector<velk_sr::list_entry> scrambled(300);
+  std::uint32_t state = 12345;
+  for (std::size_t i = 0; i < repeats.size(); ++i) {
+    repeats[i].key = static_cast<key_type>(i / 3);
+    state = state * 1103515245U + 12345U;
+    scrambled[i].key = static_cast<key_type>(state >> 24U);
+  }
+  for (std::size_t n = 0; n <= repeats.size(); ++n) {
+    for (key_type target = -1; target <= 256; ++target) {
+      expect_agreement(std::span(repeats).first(n), target);
+      expect_agreement(std::span(scrambled).first(n), target);
+    }
+  }
+  // Keys and targets over the whole 32-bit range, negative ones and the extremes included,
+  // ascending and scrambled.
+  std::vector<velk_sr::list_entry> wide(64);
+  std::vector<key_type> wide_targets = {std::numeric_limits<key_type>::min(),
+                                        std::numeric_limits<key_type>::max(), 0, -1, 1};
+  for (velk_sr::list_entry& e : wide) {
+    state = state * 1103515245U + 12345U;
+    e.key = static_cast<key_type>(state);
+    wide_targets.push_back(e.key);
+    wide_targets.push_back(e.key == std::numeric_limits<key_type>::min() ? e.key : e.key - 1);
+  }
+  wide.front().key = std::numeric_limits<key_type>::min();
+  wide.back().key = std::numeric_limits<key_type>::max();
+  for (int order = 0; order < 2; ++order) {
+    for (std::size_t n = 0; n <= wide.size(); ++n) {
+      for (const key_type target : wide_targets) {
+        expect_agreement(std::span(wide).first(n), target);
+      }
+    }
+    std::sort(
+        wide.begin(), wide.end(),
+        [](const velk_sr::list_entry& a, const velk_sr::list_entry& b) { return a.key < b.key; });
+  }
+  // Long runs, whose ranges are halved many times, around powers of two and not.
+  std::vector<velk_sr::list_entry> odd(std::size_t{1} << 20U);
+  for (std::size_t i = 0; i < odd.size(); ++i) {
+    odd[i].key = static_cast<key_type>(2 * i + 1);
+  }
+  for (const std::size_t n :
+       {odd.size(), odd.size() - 1, (odd.size() >> 1U) + 1, std::size_t{1000003}}) {
+    for (key_type target = 0; target <= 2 * static_cast<key_type>(n) + 1; target += 997) {
+      expect_agreement(std::span(odd).first(n), target);
     }
   }
 }
