@@ -7,6 +7,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -64,6 +65,41 @@ search_result found_at(std::size_t index, std::size_t size, position location) {
     return {false, location};
   }
   return found_at(static_cast<std::size_t>(first_not_smaller - run.begin()), run.size(), location);
+}
+
+// binary1's own probes, (bottom + top) / 2 keeping the lower half with the probe, made without a
+// branch on the comparison and with nothing counted: what binary1search would cost if counting
+// and the list's face were free. Both ends are set by conditional moves written out, since the
+// compiler turns two selects on one condition into a jump.
+[[gnu::noinline]] search_result uncounted_binary1_probes(const list& l, key_type target,
+                                                         bool /*found*/, position location) {
+  const entries run = l.data.run(1, l.count);
+  if (run.empty()) {
+    return {false, location};
+  }
+  // As in binary1: the probes every search makes run in a loop whose length depends on the size
+  // alone, and the last one is made only where two entries are left.
+  std::size_t bottom = 0;
+  std::size_t top = run.size() - 1;
+  for (int probes = static_cast<int>(std::bit_width(run.size() - 1)) - 1; probes > 0; --probes) {
+    const std::size_t mid = (bottom + top) / 2;
+    const std::size_t above = mid + 1;
+#if defined(__x86_64__)
+    asm("cmpl %[target], %[key]\n\t"
+        "cmovl %[above], %[bottom]\n\t"
+        "cmovge %[mid], %[top]"
+        : [bottom] "+r"(bottom), [top] "+r"(top)
+        : [key] "m"(run[mid].key), [target] "r"(target), [above] "r"(above), [mid] "r"(mid)
+        : "cc");
+#else
+    const std::size_t mask = run[mid].key < target ? ~std::size_t{0} : 0;
+    bottom += (above - bottom) & mask;
+    top -= (top - mid) & ~mask;
+#endif
+  }
+  bottom += (run[bottom].key < target ? 1U : 0U) & (bottom < top ? 1U : 0U);
+  return run[bottom].key == target ? found_at(bottom, run.size(), location)
+                                   : search_result{false, location};
 }
 
 // The classic branch-free binary search: the range shrinks by a length that depends on the size
@@ -241,6 +277,7 @@ const named_method methods[] = {
     {"std::find", std_find, anywhere},
     {"plain_sequential", plain_sequential, anywhere},
     {"binary1search", velk_sr::binary1search, anywhere},
+    {"uncounted_binary1_probes", uncounted_binary1_probes, anywhere},
     {"branchless_lower_bound", branchless_lower_bound, anywhere},
     {"std::lower_bound", std_lower_bound, anywhere},
     {"plain_binary", plain_binary, anywhere},

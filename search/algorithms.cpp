@@ -82,34 +82,6 @@ counted_search sequential(entries run, key_type target, const kernels::scan_kern
   return counted_scan(run, kernel.scan(run, target));
 }
 
-counted_search binary1(entries run, key_type target) {
-  if (run.empty()) {
-    return {};
-  }
-  // A probe keeps the lower half of bottom..top with the probe itself, ceil(length / 2)
-  // entries, or the upper half, floor(length / 2); so after d probes every search has
-  // floor(size / 2^d) entries left or one more, and the first bit_width(size - 1) - 1 probes are
-  // made by every search. Those run in a loop whose length depends on the size alone, so that
-  // the processor never waits on a comparison to learn whether another probe follows, and the
-  // comparison sets the new range by conditional moves, not a jump.
-  // Positions count from 0 here: the probe (bottom + top) / 2 of positions from 1 is the same
-  // entry as (bottom + top) / 2 of positions from 0.
-  std::size_t bottom = 0;
-  std::size_t top = run.size() - 1;
-  std::uint32_t counted = 0;
-  for (int probes = static_cast<int>(std::bit_width(run.size() - 1)) - 1; probes > 0; --probes) {
-    const std::size_t mid = (bottom + top) / 2;
-    kernels::narrow(run[mid].key, target, mid, bottom, top, counted);
-  }
-  // The last probe, made only where two entries are left: it probes the first of them.
-  const std::uint32_t smaller = (run[bottom].key < target ? 1U : 0U) & (bottom < top ? 1U : 0U);
-  counted += smaller;
-  bottom += smaller;
-  // One more for the final test for equality.
-  return {run[bottom].key == target, static_cast<std::int32_t>(bottom + 1),
-          static_cast<std::int32_t>(counted + 1)};
-}
-
 counted_search recbinary1(entries run, key_type target, std::int32_t bottom, std::int32_t top) {
   std::int32_t counted = 0;
   return recbinary1_counted(run, target, bottom, top, counted);
