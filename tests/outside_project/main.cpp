@@ -19,14 +19,11 @@ void search_once() {
   keys.count = 100;
   velk_sr::reset_counts();
   const velk_sr::search_result result = velk_sr::binary1search(keys, 77, false, 1);
-  frame::put_line(frame::join<64>(result.found ? "found at" : "not found,",
-                                  frame::integer_image(result.location), " after",
-                                  frame::integer_image(velk_sr::get_counts().comparisons),
-                                  " comparisons"));
+  frame::put_line(frame::join<64>(
+      result.found ? "found at" : "not found,", frame::integer_image(result.location), " after",
+      frame::integer_image(velk_sr::get_counts().comparisons), " comparisons"));
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  frame::run(argc, argv, {velk_sr::initialize}, search_once);
-}
+int main(int argc, char** argv) { frame::run(argc, argv, {velk_sr::initialize}, search_once); }
