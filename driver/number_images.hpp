@@ -5,8 +5,8 @@
 
 #include <limits>
 
-#include "frame/clock.hpp"
-#include "frame/fixed_text.hpp"
+#include "../frame/clock.hpp"
+#include "../frame/fixed_text.hpp"
 
 namespace velk_ts {
 

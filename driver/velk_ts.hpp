@@ -1,7 +1,7 @@
 // velk_ts: the test procedure and the main procedure that runs the fixed schedule of tests.
 #pragma once
 
-#include "search/velk_sr.hpp"
+#include "../search/velk_sr.hpp"
 
 namespace velk_ts {
 

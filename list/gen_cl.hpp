@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "frame/checks.hpp"
-#include "frame/text_output.hpp"
+#include "../frame/checks.hpp"
+#include "../frame/text_output.hpp"
 
 template <class entry>
 struct gen_cl {

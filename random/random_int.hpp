@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "frame/clock.hpp"
-#include "frame/fixed_text.hpp"
+#include "../frame/clock.hpp"
+#include "../frame/fixed_text.hpp"
 
 namespace random_int {
 

@@ -3,9 +3,9 @@
 
 #include <cstdint>
 
-#include "frame/checks.hpp"
-#include "frame/clock.hpp"
-#include "list/gen_cl.hpp"
+#include "../frame/checks.hpp"
+#include "../frame/clock.hpp"
+#include "../list/gen_cl.hpp"
 
 namespace velk_sr {
 
