@@ -26,8 +26,11 @@ constexpr std::array<text_column, 15> columns{{
     {"timed searches", true},
 }};
 
-// Up to four decimals, without trailing zeros.
-std::string mean_cell(double mean) {
+std::string spread_cell(double percent) { return fmt::format("{:.1f}%", percent); }
+
+}  // namespace
+
+std::string mean_text(double mean) {
   std::string text = fmt::format("{:.4f}", mean);
   while (text.back() == '0') {
     text.pop_back();
@@ -38,17 +41,12 @@ std::string mean_cell(double mean) {
   return text;
 }
 
-// At least three significant digits: 3.61, 61.8, 1403.
-std::string time_cell(double ns) {
+std::string time_text(double ns) {
   constexpr double two_digits = 10.0;
   constexpr double three_digits = 100.0;
   const int decimals = ns < two_digits ? 2 : ns < three_digits ? 1 : 0;
   return fmt::format("{:.{}f}", ns, decimals);
 }
-
-std::string spread_cell(double percent) { return fmt::format("{:.1f}%", percent); }
-
-}  // namespace
 
 std::span<const text_column> text_columns() { return columns; }
 
@@ -57,15 +55,15 @@ std::vector<std::string> text_cells(const row& r) {
           fmt::format("{}", r.size),
           std::string(half_name(r.which)),
           fmt::format("{}", r.searches),
-          r.counted ? mean_cell(r.mean_comparisons()) : "-",
-          r.counted ? mean_cell(r.mean_expected_comparisons()) : "-",
-          time_cell(r.wall.median),
-          time_cell(r.wall.min),
-          time_cell(r.wall.max),
+          r.counted ? mean_text(r.mean_comparisons()) : "-",
+          r.counted ? mean_text(r.mean_expected_comparisons()) : "-",
+          time_text(r.wall.median),
+          time_text(r.wall.min),
+          time_text(r.wall.max),
           spread_cell(r.wall.mad_percent),
-          time_cell(r.cpu.median),
-          time_cell(r.cpu.min),
-          time_cell(r.cpu.max),
+          time_text(r.cpu.median),
+          time_text(r.cpu.min),
+          time_text(r.cpu.max),
           spread_cell(r.cpu.mad_percent),
           fmt::format("{}", r.timed_searches)};
 }
