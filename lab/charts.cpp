@@ -6,7 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
-#include <functional>
+#include <initializer_list>
 #include <vector>
 
 #include "lab/chart_axes.hpp"
@@ -294,12 +294,61 @@ std::string svg_document(std::string_view id, std::string_view title,
       chart_width, number(height), id, escaped(title), escaped(description), body);
 }
 
-// The range of a series in words: "2.9 at 10 entries to 13.3 at 10000 entries".
-std::string span_in_words(const std::vector<const row*>& rows,
-                          const std::function<std::string(const row&)>& value) {
-  if (rows.empty()) {
-    return "";
+// What the charts plot of a row.
+using row_value = double (*)(const row& r);
+double list_size(const row& r) { return r.size; }
+double measured_mean(const row& r) { return r.mean_comparisons(); }
+double expected_mean(const row& r) { return r.mean_expected_comparisons(); }
+double median_time(const row& r) { return r.wall.median; }
+double least_time(const row& r) { return r.wall.min; }
+double greatest_time(const row& r) { return r.wall.max; }
+
+// Every value of `taken` over the rows of `methods`, both halves.
+std::vector<double> values_of(const std::vector<method_rows>& methods,
+                              std::initializer_list<row_value> taken) {
+  std::vector<double> values;
+  for (const method_rows& m : methods) {
+    for (const std::vector<const row*>& h : m.halves) {
+      for (const row* r : h) {
+        for (const row_value value : taken) {
+          values.push_back(value(*r));
+        }
+      }
+    }
   }
+  return values;
+}
+
+// Where the rows' `value` lies on the panel, for those where it has a place.
+std::vector<std::pair<double, double>> points_of(const panel& p,
+                                                 const std::vector<const row*>& rows,
+                                                 row_value value) {
+  std::vector<std::pair<double, double>> points;
+  for (const row* r : rows) {
+    if (p.shows(value(*r))) {
+      points.emplace_back(p.x(r->size), p.y(value(*r)));
+    }
+  }
+  return points;
+}
+
+std::string_view half_word(std::size_t side) { return side == 0 ? "successful" : "unsuccessful"; }
+
+// A method's markers on one half, grouped under a title that names the method and the half,
+// each with the tooltip `say` gives for its row.
+std::string markers_of(const panel& p, const method_rows& m, std::size_t side, row_value value,
+                       std::string (*say)(const method_rows& m, const row& r)) {
+  std::string out = fmt::format("<g><title>{}, {}</title>", escaped(m.name), half_word(side));
+  for (const row* r : m.halves[side]) {
+    if (p.shows(value(*r))) {
+      out += marker_at(m.style.marker, m.style.colour, p.x(r->size), p.y(value(*r)), say(m, *r));
+    }
+  }
+  return out + "</g>";
+}
+
+// The range of a series in words: "2.9 at 10 entries to 13.3 at 10000 entries".
+std::string span_in_words(const std::vector<const row*>& rows, std::string (*value)(const row& r)) {
   const row& first = *rows.front();
   const row& last = *rows.back();
   if (rows.size() == 1) {
@@ -309,18 +358,39 @@ std::string span_in_words(const std::vector<const row*>& rows,
                      entries(last.size));
 }
 
+// Where each line of the chart begins and ends, for a reader who cannot see it.
+std::string series_in_words(const std::vector<method_rows>& methods,
+                            std::string (*value)(const row& r)) {
+  std::string out;
+  for (const method_rows& m : methods) {
+    for (std::size_t side = 0; side < 2; ++side) {
+      if (!m.halves[side].empty()) {
+        out += fmt::format(" {}{}, {}: {}.", m.name, m.counted ? "" : " (baseline)",
+                           half_word(side), span_in_words(m.halves[side], value));
+      }
+    }
+  }
+  return out;
+}
+
 std::string axis_span(const axis& a, tick_label label) {
   return fmt::format("from {} to {} on a {} axis", label(a.low), label(a.high),
                      a.logarithmic ? "logarithmic" : "linear");
 }
 
-std::vector<double> sizes_of(std::span<const row> rows) {
-  std::vector<double> sizes;
-  sizes.reserve(rows.size());
-  for (const row& r : rows) {
-    sizes.push_back(r.size);
+constexpr std::string_view panels_in_words =
+    "Two panels with the same axes: successful searches (keys in the list) on the left, "
+    "unsuccessful searches (keys not in it) on the right.";
+
+// The legend's first group: each method in its colour, marker and line.
+std::vector<legend_item> method_items(const std::vector<method_rows>& methods) {
+  std::vector<legend_item> items;
+  items.reserve(methods.size());
+  for (const method_rows& m : methods) {
+    items.push_back({method_sample(m.style, m.style.dashed),
+                     m.counted ? std::string(m.name) : std::string(m.name) + " (baseline)"});
   }
-  return sizes;
+  return items;
 }
 
 // Whether comparisons spanning `values` read better on a logarithmic axis: only when all are
@@ -341,6 +411,80 @@ bool wants_log_axis(const std::vector<double>& values) {
 }
 
 std::string sizes_label(double size) { return round_number(size); }
+
+// One half of the comparisons chart: for each method the expected mean dashed, the measured
+// mean solid, and a marker at each measured mean.
+std::string comparisons_panel(const panel& p, std::size_t side,
+                              const std::vector<method_rows>& methods) {
+  std::string out = "<g>" + panel_frame(p, panel_headings[side]);
+  for (const method_rows& m : methods) {
+    out += line_through(points_of(p, m.halves[side], expected_mean), m.style.colour, true, 1.5);
+    const auto measured = points_of(p, m.halves[side], measured_mean);
+    if (measured.size() > 1) {  // a single point is its marker alone
+      out += line_through(measured, m.style.colour, false, 2);
+    }
+    out += markers_of(p, m, side, measured_mean, [](const method_rows& of, const row& r) {
+      return fmt::format("{}, {}, {}: {} comparisons measured, {} expected", of.name,
+                         entries(r.size), half_name(r.which), mean_text(r.mean_comparisons()),
+                         mean_text(r.mean_expected_comparisons()));
+    });
+  }
+  return out + "</g>\n";
+}
+
+// The spread of a method's times on one half: a band from the least to the greatest
+// repetition, or a bar where it has a single size.
+std::string time_spread(const panel& p, const method_rows& m, std::size_t side) {
+  std::vector<const row*> shown;
+  for (const row* r : m.halves[side]) {
+    if (p.shows(r->wall.min) && p.shows(r->wall.max)) {
+      shown.push_back(r);
+    }
+  }
+  if (shown.size() == 1) {
+    const double x = p.x(shown.front()->size);
+    constexpr double cap = 4;
+    return fmt::format(
+        R"(<path d="M{0} {1}V{2}M{3} {1}H{4}M{3} {2}H{4}" stroke="{5}" stroke-width="1.5" fill="none"/>)",
+        number(x), number(p.y(shown.front()->wall.min)), number(p.y(shown.front()->wall.max)),
+        number(x - cap), number(x + cap), m.style.colour);
+  }
+  if (shown.empty()) {
+    return "";
+  }
+  auto outline = points_of(p, shown, greatest_time);
+  const auto lower = points_of(p, shown, least_time);
+  outline.insert(outline.end(), lower.rbegin(), lower.rend());
+  std::string corners;
+  for (const auto& [x, y] : outline) {
+    corners += (corners.empty() ? "" : " ") + number(x) + "," + number(y);
+  }
+  return fmt::format(R"(<polygon points="{}" fill="{}" fill-opacity="0.18" stroke="none"/>)",
+                     corners, m.style.colour);
+}
+
+// One half of the time chart: bands first, then lines, then markers, so that no band hides
+// another method's line.
+std::string time_panel(const panel& p, std::size_t side, const std::vector<method_rows>& methods) {
+  std::string out = "<g>" + panel_frame(p, panel_headings[side]);
+  for (const method_rows& m : methods) {
+    out += time_spread(p, m, side);
+  }
+  for (const method_rows& m : methods) {
+    const auto medians = points_of(p, m.halves[side], median_time);
+    if (medians.size() > 1) {
+      out += line_through(medians, m.style.colour, m.style.dashed, 2);
+    }
+  }
+  for (const method_rows& m : methods) {
+    out += markers_of(p, m, side, median_time, [](const method_rows& of, const row& r) {
+      return fmt::format("{}, {}, {}: median {} ns, {} to {} ns over {} repetitions", of.name,
+                         entries(r.size), half_name(r.which), time_text(r.wall.median),
+                         time_text(r.wall.min), time_text(r.wall.max), r.wall_ns.size());
+    });
+  }
+  return out + "</g>\n";
+}
 
 }  // namespace
 
@@ -377,193 +521,61 @@ std::string comparisons_chart(std::span<const row> rows) {
   if (methods.empty()) {
     return "";
   }
-  std::vector<double> sizes;
-  std::vector<double> values;
-  for (const method_rows& m : methods) {
-    for (const std::vector<const row*>& h : m.halves) {
-      for (const row* r : h) {
-        sizes.push_back(r->size);
-        values.push_back(r->mean_comparisons());
-        values.push_back(r->mean_expected_comparisons());
-      }
-    }
-  }
-  const axis across = log_axis(sizes, 1.0, sizes_label);
-  const axis up = wants_log_axis(values) ? log_axis(values, 0.0, round_number)
-                                         : linear_axis(values, round_number);
+  const axis across = log_axis(values_of(methods, {list_size}), 1.0, sizes_label);
+  const std::vector<double> means = values_of(methods, {measured_mean, expected_mean});
+  const axis up =
+      wants_log_axis(means) ? log_axis(means, 0.0, round_number) : linear_axis(means, round_number);
   std::string body;
   for (std::size_t side = 0; side < 2; ++side) {
-    const panel p{across, up, plot_left[side]};
-    body += "<g>" + panel_frame(p, panel_headings[side]);
-    for (const method_rows& m : methods) {
-      std::vector<std::pair<double, double>> measured;
-      std::vector<std::pair<double, double>> expected;
-      for (const row* r : m.halves[side]) {
-        if (p.shows(r->mean_expected_comparisons())) {
-          expected.emplace_back(p.x(r->size), p.y(r->mean_expected_comparisons()));
-        }
-        if (p.shows(r->mean_comparisons())) {
-          measured.emplace_back(p.x(r->size), p.y(r->mean_comparisons()));
-        }
-      }
-      body += fmt::format("<g><title>{}, {}</title>", escaped(m.name),
-                          side == 0 ? "successful" : "unsuccessful");
-      body += line_through(expected, m.style.colour, true, 1.5);
-      if (measured.size() > 1) {  // a single point is its marker alone
-        body += line_through(measured, m.style.colour, false, 2);
-      }
-      for (const row* r : m.halves[side]) {
-        if (p.shows(r->mean_comparisons())) {
-          body += marker_at(
-              m.style.marker, m.style.colour, p.x(r->size), p.y(r->mean_comparisons()),
-              fmt::format("{}, {}, {}: {} comparisons measured, {} expected", m.name,
-                          entries(r->size), half_name(r->which), mean_text(r->mean_comparisons()),
-                          mean_text(r->mean_expected_comparisons())));
-        }
-      }
-      body += "</g>";
-    }
-    body += "</g>\n";
+    body += comparisons_panel(panel{across, up, plot_left[side]}, side, methods);
   }
   body += vertical_title(up.logarithmic ? "comparisons per search (logarithmic)"
                                         : "comparisons per search");
-
-  std::vector<legend_item> names;
-  for (const method_rows& m : methods) {
-    names.push_back({method_sample(m.style, false), std::string(m.name)});
-  }
   const look grey{key_colour, markers[0], false};
-  const std::vector<legend_item> key{
-      {method_sample(grey, false), "measured: the mean over the searches counted"},
-      {sample_line(key_colour, true, 1.5), "expected: the mean over every target of the half"}};
-  const auto [legend_text, height] = legend({names, key});
+  const auto [legend_text, height] = legend(
+      {method_items(methods),
+       {{method_sample(grey, false), "measured: the mean over the searches counted"},
+        {sample_line(key_colour, true, 1.5), "expected: the mean over every target of the half"}}});
   body += legend_text;
-
-  std::string description = fmt::format(
-      "Two panels with the same axes: successful searches (keys in the list) on the left, "
-      "unsuccessful searches (keys not in it) on the right. List size {}; comparisons per "
-      "search {}. Solid lines with markers: the measured mean; dashed lines: the expected "
-      "mean.",
-      axis_span(across, sizes_label), axis_span(up, round_number));
-  for (const method_rows& m : methods) {
-    for (std::size_t side = 0; side < 2; ++side) {
-      if (!m.halves[side].empty()) {
-        description += fmt::format(
-            " {}, {}: {}.", m.name, side == 0 ? "successful" : "unsuccessful",
-            span_in_words(m.halves[side],
-                          [](const row& r) { return mean_text(r.mean_comparisons()); }));
-      }
-    }
-  }
+  const std::string description =
+      fmt::format(
+          "{} List size {}; comparisons per search {}. Solid lines with markers: the "
+          "measured mean; dashed lines: the expected mean.",
+          panels_in_words, axis_span(across, sizes_label), axis_span(up, round_number)) +
+      series_in_words(methods, [](const row& r) { return mean_text(r.mean_comparisons()); });
   return svg_document("comparisons", "Comparisons per search against list size", description,
                       height, body);
 }
 
 std::string time_chart(std::span<const row> rows) {
   const std::vector<method_rows> methods = methods_of(rows);
-  std::vector<double> times;
-  for (const row& r : rows) {
-    times.insert(times.end(), {r.wall.min, r.wall.median, r.wall.max});
-  }
-  const axis across = log_axis(sizes_of(rows), 1.0, sizes_label);
-  const axis up = log_axis(times, 0.0, round_duration);
+  const axis across = log_axis(values_of(methods, {list_size}), 1.0, sizes_label);
+  const axis up =
+      log_axis(values_of(methods, {least_time, median_time, greatest_time}), 0.0, round_duration);
   std::string body;
   for (std::size_t side = 0; side < 2; ++side) {
-    const panel p{across, up, plot_left[side]};
-    body += "<g>" + panel_frame(p, panel_headings[side]);
-    // Bands first, then lines, then markers, so that no band hides another method's line.
-    for (const method_rows& m : methods) {
-      const std::vector<const row*>& h = m.halves[side];
-      std::vector<const row*> shown;
-      std::copy_if(h.begin(), h.end(), std::back_inserter(shown),
-                   [&](const row* r) { return p.shows(r->wall.min) && p.shows(r->wall.max); });
-      if (shown.size() == 1) {
-        const row& r = *shown.front();
-        const double x = p.x(r.size);
-        constexpr double cap = 4;
-        body += fmt::format(
-            R"(<path d="M{0} {1}V{2}M{3} {1}H{4}M{3} {2}H{4}" stroke="{5}" stroke-width="1.5" fill="none"/>)",
-            number(x), number(p.y(r.wall.min)), number(p.y(r.wall.max)), number(x - cap),
-            number(x + cap), m.style.colour);
-      } else if (shown.size() > 1) {
-        std::string outline;
-        for (const row* r : shown) {
-          outline += fmt::format("{},{} ", number(p.x(r->size)), number(p.y(r->wall.max)));
-        }
-        for (auto r = shown.rbegin(); r != shown.rend(); ++r) {
-          outline += fmt::format("{},{} ", number(p.x((*r)->size)), number(p.y((*r)->wall.min)));
-        }
-        outline.pop_back();
-        body += fmt::format(R"(<polygon points="{}" fill="{}" fill-opacity="0.18" stroke="none"/>)",
-                            outline, m.style.colour);
-      }
-    }
-    for (const method_rows& m : methods) {
-      std::vector<std::pair<double, double>> medians;
-      for (const row* r : m.halves[side]) {
-        if (p.shows(r->wall.median)) {
-          medians.emplace_back(p.x(r->size), p.y(r->wall.median));
-        }
-      }
-      if (medians.size() > 1) {
-        body += line_through(medians, m.style.colour, m.style.dashed, 2);
-      }
-    }
-    for (const method_rows& m : methods) {
-      body += fmt::format("<g><title>{}, {}</title>", escaped(m.name),
-                          side == 0 ? "successful" : "unsuccessful");
-      for (const row* r : m.halves[side]) {
-        if (p.shows(r->wall.median)) {
-          body += marker_at(
-              m.style.marker, m.style.colour, p.x(r->size), p.y(r->wall.median),
-              fmt::format("{}, {}, {}: median {} ns, {} to {} ns over {} repetitions", m.name,
-                          entries(r->size), half_name(r->which), time_text(r->wall.median),
-                          time_text(r->wall.min), time_text(r->wall.max), r->wall_ns.size()));
-        }
-      }
-      body += "</g>";
-    }
-    body += "</g>\n";
+    body += time_panel(panel{across, up, plot_left[side]}, side, methods);
   }
   body += vertical_title("wall-clock time per search (logarithmic)");
-
-  std::vector<legend_item> names;
-  bool baselines = false;
-  for (const method_rows& m : methods) {
-    names.push_back({method_sample(m.style, m.style.dashed),
-                     m.counted ? std::string(m.name) : std::string(m.name) + " (baseline)"});
-    baselines = baselines || !m.counted;
-  }
   const look grey{key_colour, markers[0], false};
   std::vector<legend_item> key{
       {method_sample(grey, false), "median of the repetitions"},
       {fmt::format(R"(<rect x="0" y="-7" width="{}" height="14" fill="{}" fill-opacity="0.25"/>)",
                    sample_width, key_colour),
        "least to greatest repetition"}};
-  if (baselines) {
+  if (std::any_of(methods.begin(), methods.end(),
+                  [](const method_rows& m) { return !m.counted; })) {
     key.push_back(
         {sample_line(key_colour, true, 2), "baseline: a standard search, counting nothing"});
   }
-  const auto [legend_text, height] = legend({names, key});
+  const auto [legend_text, height] = legend({method_items(methods), key});
   body += legend_text;
-
-  std::string description = fmt::format(
-      "Two panels with the same axes: successful searches (keys in the list) on the left, "
-      "unsuccessful searches (keys not in it) on the right. List size {}; wall-clock time per "
-      "search {}. Lines with markers: the median of the repetitions; shaded bands: the least "
-      "to the greatest repetition.",
-      axis_span(across, sizes_label), axis_span(up, round_duration));
-  for (const method_rows& m : methods) {
-    for (std::size_t side = 0; side < 2; ++side) {
-      if (!m.halves[side].empty()) {
-        description += fmt::format(" {}{}, {}: {}.", m.name, m.counted ? "" : " (baseline)",
-                                   side == 0 ? "successful" : "unsuccessful",
-                                   span_in_words(m.halves[side], [](const row& r) {
-                                     return time_text(r.wall.median) + " ns";
-                                   }));
-      }
-    }
-  }
+  const std::string description =
+      fmt::format(
+          "{} List size {}; wall-clock time per search {}. Lines with markers: the median "
+          "of the repetitions; shaded bands: the least to the greatest repetition.",
+          panels_in_words, axis_span(across, sizes_label), axis_span(up, round_duration)) +
+      series_in_words(methods, [](const row& r) { return time_text(r.wall.median) + " ns"; });
   return svg_document("time", "Time per search against list size", description, height, body);
 }
 
