@@ -407,6 +407,10 @@ def main():
     parser.add_argument("--screenshot", metavar="OUT")
     parser.add_argument("page", nargs="?")
     arguments = parser.parse_args()
+    if arguments.screenshot is None and (arguments.velk is None or arguments.work is None):
+        parser.error("the test needs --velk and --work")
+    if arguments.screenshot is not None and arguments.page is None:
+        parser.error("--screenshot needs the page")
     try:
         chromium = chromium_path(arguments.chromium)
         if arguments.screenshot:

@@ -221,12 +221,15 @@ TEST(LabHtml, PageHoldsTheContextBothChartsAndEveryRow) {
        {"<dt>Date</dt><dd>2025-03-04T05:06:07+01:00</dd>", "<dt>Host</dt><dd>lab&lt;host&gt;</dd>",
         "<dd>Some CPU @ 2.00GHz (2 CPUs online)</dd>", "<dd>GCC 12.2.0</dd>",
         "<dd>RelWithDebInfo, assertions off</dd>", "<dt>Seed</dt><dd>42</dd>",
-        "3 timed repetitions of each row, each of at least 0.25 s",
-        "<code>velk --seed 42 --html &#39;a&lt;b&gt;&amp;&#39;\\&#39;&#39;c&quot;.html&#39;</code>",
-        "<title>velk: sequential, binary1, std-lower-bound at 10, 100, 1000, 10000 "
-        "entries</title>"}) {
+        "3 timed repetitions of each row, each of at least 0.25 s"}) {
     EXPECT_NE(page.find(shown), std::string::npos) << shown;
   }
+  EXPECT_NE(page.find("<code>velk --seed 42 --html "
+                      "&#39;a&lt;b&gt;&amp;&#39;\\&#39;&#39;c&quot;.html&#39;</code>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<title>velk: sequential, binary1, std-lower-bound at 10, 100, 1000, 10000 "
+                      "entries</title>"),
+            std::string::npos);
   EXPECT_EQ(count_of(page, "<svg "), 2U);
   EXPECT_EQ(count_of(page, "</svg>"), 2U);
   EXPECT_EQ(count_of(page, "<tr>"), rows.size() + 1);
