@@ -425,8 +425,8 @@ std::string comparisons_panel(const panel& p, std::size_t side,
     }
     out += markers_of(p, m, side, measured_mean, [](const method_rows& of, const row& r) {
       return fmt::format("{}, {}, {}: {} comparisons measured, {} expected", of.name,
-                         entries(r.size), half_name(r.which), mean_text(r.mean_comparisons()),
-                         mean_text(r.mean_expected_comparisons()));
+                         entries(r.size), half_name(r.which), mean_cell(r.mean_comparisons()),
+                         mean_cell(r.mean_expected_comparisons()));
     });
   }
   return out + "</g>\n";
@@ -479,8 +479,8 @@ std::string time_panel(const panel& p, std::size_t side, const std::vector<metho
   for (const method_rows& m : methods) {
     out += markers_of(p, m, side, median_time, [](const method_rows& of, const row& r) {
       return fmt::format("{}, {}, {}: median {} ns, {} to {} ns over {} repetitions", of.name,
-                         entries(r.size), half_name(r.which), time_text(r.wall.median),
-                         time_text(r.wall.min), time_text(r.wall.max), r.wall_ns.size());
+                         entries(r.size), half_name(r.which), time_cell(r.wall.median),
+                         time_cell(r.wall.min), time_cell(r.wall.max), r.wall_ns.size());
     });
   }
   return out + "</g>\n";
@@ -542,7 +542,7 @@ std::string comparisons_chart(std::span<const row> rows) {
           "{} List size {}; comparisons per search {}. Solid lines with markers: the "
           "measured mean; dashed lines: the expected mean.",
           panels_in_words, axis_span(across, sizes_label), axis_span(up, round_number)) +
-      series_in_words(methods, [](const row& r) { return mean_text(r.mean_comparisons()); });
+      series_in_words(methods, [](const row& r) { return mean_cell(r.mean_comparisons()); });
   return svg_document("comparisons", "Comparisons per search against list size", description,
                       height, body);
 }
@@ -575,7 +575,7 @@ std::string time_chart(std::span<const row> rows) {
           "{} List size {}; wall-clock time per search {}. Lines with markers: the median "
           "of the repetitions; shaded bands: the least to the greatest repetition.",
           panels_in_words, axis_span(across, sizes_label), axis_span(up, round_duration)) +
-      series_in_words(methods, [](const row& r) { return time_text(r.wall.median) + " ns"; });
+      series_in_words(methods, [](const row& r) { return time_cell(r.wall.median) + " ns"; });
   return svg_document("time", "Time per search against list size", description, height, body);
 }
 

@@ -30,7 +30,7 @@ std::string spread_cell(double percent) { return fmt::format("{:.1f}%", percent)
 
 }  // namespace
 
-std::string mean_text(double mean) {
+std::string mean_cell(double mean) {
   std::string text = fmt::format("{:.4f}", mean);
   while (text.back() == '0') {
     text.pop_back();
@@ -41,7 +41,7 @@ std::string mean_text(double mean) {
   return text;
 }
 
-std::string time_text(double ns) {
+std::string time_cell(double ns) {
   constexpr double two_digits = 10.0;
   constexpr double three_digits = 100.0;
   const int decimals = ns < two_digits ? 2 : ns < three_digits ? 1 : 0;
@@ -55,15 +55,15 @@ std::vector<std::string> text_cells(const row& r) {
           fmt::format("{}", r.size),
           std::string(half_name(r.which)),
           fmt::format("{}", r.searches),
-          r.counted ? mean_text(r.mean_comparisons()) : "-",
-          r.counted ? mean_text(r.mean_expected_comparisons()) : "-",
-          time_text(r.wall.median),
-          time_text(r.wall.min),
-          time_text(r.wall.max),
+          r.counted ? mean_cell(r.mean_comparisons()) : "-",
+          r.counted ? mean_cell(r.mean_expected_comparisons()) : "-",
+          time_cell(r.wall.median),
+          time_cell(r.wall.min),
+          time_cell(r.wall.max),
           spread_cell(r.wall.mad_percent),
-          time_text(r.cpu.median),
-          time_text(r.cpu.min),
-          time_text(r.cpu.max),
+          time_cell(r.cpu.median),
+          time_cell(r.cpu.min),
+          time_cell(r.cpu.max),
           spread_cell(r.cpu.mad_percent),
           fmt::format("{}", r.timed_searches)};
 }

@@ -24,10 +24,10 @@ std::span<const text_column> text_columns();
 std::vector<std::string> text_cells(const row& r);
 
 // A mean of comparisons to four decimals at most, without trailing zeros: 2.3, 13.2874.
-std::string mean_text(double mean);
+std::string mean_cell(double mean);
 
 // Nanoseconds to at least three significant digits: 3.61, 61.8, 1403.
-std::string time_text(double ns);
+std::string time_cell(double ns);
 
 // Three lines on the run: version, host, processor, date; compiler, build, seed, repetitions;
 // the command line.
