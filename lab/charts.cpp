@@ -98,9 +98,10 @@ struct panel {
   const axis& across;
   const axis& up;
   double left;
+  double width = plot_width;
 
   [[nodiscard]] double x(double size) const {
-    return left + inset + across.fraction(size) * (plot_width - 2 * inset);
+    return left + inset + across.fraction(size) * (width - 2 * inset);
   }
   [[nodiscard]] double y(double value) const {
     return plot_bottom - inset - up.fraction(value) * (plot_height - 2 * inset);
@@ -175,7 +176,7 @@ std::string line_through(const std::vector<std::pair<double, double>>& points,
 std::string panel_frame(const panel& p, std::string_view heading) {
   std::string out = fmt::format(R"(<text x="{}" y="{}" font-weight="bold">{}</text>)", p.left,
                                 plot_top - 14, escaped(heading));
-  const double right = p.left + plot_width;
+  const double right = p.left + p.width;
   constexpr std::string_view grid = R"(stroke="#e2e2e2" stroke-width="1")";
   constexpr std::string_view mark = R"(stroke="#666666" stroke-width="1")";
   constexpr double long_tick = 6;
@@ -206,9 +207,9 @@ std::string panel_frame(const panel& p, std::string_view heading) {
   }
   out += fmt::format(
       R"(<rect x="{}" y="{}" width="{}" height="{}" fill="none" stroke="#666666" stroke-width="1"/>)",
-      p.left, plot_top, plot_width, plot_height);
+      p.left, plot_top, p.width, plot_height);
   out += fmt::format(R"(<text x="{}" y="{}" text-anchor="middle">list size (entries)</text>)",
-                     p.left + plot_width / 2, plot_bottom + long_tick + 36);
+                     p.left + p.width / 2, plot_bottom + long_tick + 36);
   return out;
 }
 
