@@ -26,7 +26,7 @@ constexpr std::string_view head = R"(<!DOCTYPE html>
 
 constexpr std::string_view style = R"(<style>
 :root { color-scheme: light; }
-body { margin: 2rem auto; padding: 0 1rem; max-width: 66rem; color: #1a1a1a; background: #ffffff;
+body { margin: 2rem auto; padding: 0 1rem; max-width: 68rem; color: #1a1a1a; background: #ffffff;
   font: 15px/1.45 "DejaVu Sans", Verdana, sans-serif; }
 h1 { font-size: 1.6rem; margin-bottom: 0.3rem; }
 h2 { font-size: 1.2rem; margin: 2rem 0 0.6rem; border-bottom: 1px solid #cccccc; }
@@ -38,9 +38,9 @@ figure { margin: 0; }
 svg.chart { display: block; width: 100%; height: auto; }
 figcaption { font-size: 0.9rem; color: #444444; margin-top: 0.4rem; }
 .rows { overflow-x: auto; }
-table { border-collapse: collapse; font-size: 0.8rem; font-variant-numeric: tabular-nums; }
+table { border-collapse: collapse; font-size: 0.75rem; font-variant-numeric: tabular-nums; }
 caption { text-align: left; font-size: 0.9rem; color: #444444; padding-bottom: 0.4rem; }
-th, td { padding: 0.15rem 0.45rem; border-bottom: 1px solid #dddddd; white-space: nowrap; }
+th, td { padding: 0.15rem 0.35rem; border-bottom: 1px solid #dddddd; white-space: nowrap; }
 th { text-align: left; vertical-align: bottom; white-space: normal; border-bottom: 2px solid #888888; }
 .n { text-align: right; }
 @media print {
@@ -50,8 +50,8 @@ th { text-align: left; vertical-align: bottom; white-space: normal; border-botto
   h2 { break-after: avoid; }
   figure, tr { break-inside: avoid; }
   .rows { overflow: visible; }
-  table { font-size: 6.5pt; }
-  th, td { padding: 0.05rem 0.25rem; }
+  table { font-size: 6.3pt; }
+  th, td { padding: 0.05rem 0.2rem; }
   thead { display: table-header-group; }
 }
 </style>
