@@ -181,7 +181,12 @@ bool same_file(const std::string& a, const std::string& b) {
     }
     return error ? std::filesystem::path(path) : file.lexically_normal();
   };
-  return resolved(a) == resolved(b);
+  const std::filesystem::path file = resolved(a);
+  if (file != resolved(b)) {
+    return false;
+  }
+  struct stat status {};
+  return ::stat(file.c_str(), &status) != 0 || S_ISREG(status.st_mode);
 }
 
 // A report on its way: a new file written beside its place, or the text for a device.

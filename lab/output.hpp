@@ -17,7 +17,9 @@ int write_all(int fd, std::string_view text);
 // takes a new file, and `path` is not a folder. Leaves nothing behind. Throws run_failure.
 void check_output_file(const std::string& path);
 
-// Whether `a` and `b` lead to the same file, after symbolic links, whether or not it exists.
+// Whether `a` and `b` lead to the same file, after symbolic links, that a report replaces: a
+// regular file or one not there yet, where one report would take the other's place. A device
+// or a pipe takes both reports in turn, so it is not.
 bool same_file(const std::string& a, const std::string& b);
 
 // Reports on their way to files, all or nothing as far as the system allows. Each regular file

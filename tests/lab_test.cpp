@@ -329,6 +329,8 @@ TEST(LabOptions, EveryOptionTakesItsValue) {
   EXPECT_EQ(o.format, velk_lab::report_format::markdown);  // the last one given counts
   EXPECT_EQ(o.output, "out.json");
   EXPECT_EQ(o.html, "page.html");
+  // A device takes both reports in turn; only a file that one would replace is refused.
+  EXPECT_EQ(parse({"--output", "/dev/null", "--html", "/dev/null"}).settings.html, "/dev/null");
 }
 
 TEST(LabOptions, HelpAndVersion) {
