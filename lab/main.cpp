@@ -5,8 +5,9 @@
 // write as a bare failure kind: the lab needs its own statuses, names the file or device that
 // failed, and unwinds on failure so that no partial output file is left. From the frame it
 // takes the fault handler, so a processor or system fault still ends it with the frame's
-// failure report and status 1, and like the frame it ignores SIGPIPE, so that a reader that goes
-// away makes a write fail with a message instead of killing the process silently.
+// failure report and status 1, and like the frame it ignores SIGPIPE and SIGXFSZ, so that a
+// reader that goes away, or a file that outgrows the file-size limit, makes a write fail with a
+// message instead of killing the process silently and leaving a partly written file behind.
 #include <unistd.h>
 
 #include <csignal>
@@ -42,21 +43,35 @@ int run(int argc, char** argv) {
     return success;
   }
   const velk_lab::options& settings = command.settings;
-  if (settings.output.has_value()) {
-    velk_lab::check_output_file(*settings.output);
+  for (const auto& file : {settings.output, settings.html}) {
+    if (file.has_value()) {
+      velk_lab::check_output_file(*file);
+    }
   }
   const velk_lab::run_context context = velk_lab::gather_context(argc, argv, settings.measured);
   std::string text;
+  std::string page;
   {
     velk_lab::progress shown = velk_lab::progress::on_standard_error();
     const std::vector<velk_lab::row> rows = velk_lab::measure(settings.measured, shown);
     text = velk_lab::report(settings.format, context, rows);
+    if (settings.html.has_value()) {
+      page = velk_lab::html_report(context, rows);
+    }
   }
+  // Both files are written whole beside their places, and standard output after them, before
+  // either file is put in place: a failure anywhere before that leaves no file changed.
+  velk_lab::output_files files;
   if (settings.output.has_value()) {
-    velk_lab::write_output_file(*settings.output, text);
-  } else {
+    files.add(*settings.output, text);
+  }
+  if (settings.html.has_value()) {
+    files.add(*settings.html, page);
+  }
+  if (!settings.output.has_value()) {
     velk_lab::write_standard_output(text);
   }
+  files.commit();
   return success;
 }
 
@@ -65,6 +80,7 @@ int run(int argc, char** argv) {
 int main(int argc, char** argv) {
   frame::install_fault_handler();
   static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
+  static_cast<void>(std::signal(SIGXFSZ, SIG_IGN));
   try {
     return run(argc, argv);
   } catch (const velk_lab::bad_input& refused) {

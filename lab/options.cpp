@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "lab/errors.hpp"
+#include "lab/output.hpp"
 
 namespace velk_lab {
 
@@ -250,6 +251,7 @@ command parse_command_line(int argc, const char* const* argv) {
   std::string seed_text;
   std::string format_text = "table";
   std::string output_text;
+  std::string html_text;
   const auto add = [&app](const char* name, std::string& into, const char* type,
                           const std::string& help) {
     return app.add_option(name, into, wrapped(help, help_width - option_column))
@@ -283,6 +285,9 @@ command parse_command_line(int argc, const char* const* argv) {
       ->default_str("table");
   add("--output", output_text, "FILE",
       "write the report to FILE, all or nothing, instead of standard output");
+  add("--html", html_text, "FILE",
+      "also write a page for a browser to FILE, all or nothing: the context, charts of the "
+      "comparisons and of the time per search against list size, and every row");
   app.set_version_flag("--version", "velk " VELK_VERSION);
 
   command result;
@@ -326,6 +331,15 @@ command parse_command_line(int argc, const char* const* argv) {
       refuse("--output", output_text, "is not a file name");
     }
     chosen.output = output_text;
+  }
+  if (app.count("--html") > 0) {
+    if (html_text.empty()) {
+      refuse("--html", html_text, "is not a file name");
+    }
+    if (chosen.output.has_value() && same_file(*chosen.output, html_text)) {
+      refuse("--html", html_text, "is the file that --output writes");
+    }
+    chosen.html = html_text;
   }
   return result;
 }

@@ -13,6 +13,7 @@ struct options {
   plan measured;
   report_format format = report_format::table;
   std::optional<std::string> output;  // none: standard output
+  std::optional<std::string> html;    // the page with charts, written as well when given
 };
 
 struct command {
@@ -23,7 +24,8 @@ struct command {
 };
 
 // Reads the command line (program name first). Throws bad_input, whose message names the option
-// and the value, for an unknown option or argument and for any value an option cannot take.
+// and the value, for an unknown option or argument, for any value an option cannot take, and
+// for an --html file that is the --output file too.
 command parse_command_line(int argc, const char* const* argv);
 
 }  // namespace velk_lab

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -92,9 +94,8 @@ class temporary_file {
     }
   }
 
-  // Gives the file the permissions of a file newly created, writes `text`, makes it durable and
-  // renames it into place.
-  void keep_as_target(std::string_view text) {
+  // Gives the file the permissions of a file newly created, writes `text` and makes it durable.
+  void write(std::string_view text) {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     constexpr mode_t created = 0666;
@@ -112,6 +113,10 @@ class temporary_file {
     if (closed != 0) {
       cannot_write(in_quotes(shown_), errno);
     }
+  }
+
+  // Puts the written file in the place of the target.
+  void rename_into_place() {
     if (::rename(name_.c_str(), target_.c_str()) != 0) {
       cannot_write(in_quotes(shown_), errno);
     }
@@ -167,14 +172,57 @@ void check_output_file(const std::string& path) {
   const temporary_file probe(to.file, path);
 }
 
-void write_output_file(const std::string& path, std::string_view text) {
-  const destination to = destination_of(path);
-  if (!to.replaced) {
-    write_in_place(to, path, text);
-    return;
+bool same_file(const std::string& a, const std::string& b) {
+  const auto resolved = [](const std::string& path) {
+    std::error_code error;
+    std::filesystem::path file = std::filesystem::absolute(end_of_links(path), error);
+    if (!error) {
+      file = std::filesystem::weakly_canonical(file, error);
+    }
+    return error ? std::filesystem::path(path) : file.lexically_normal();
+  };
+  const std::filesystem::path file = resolved(a);
+  if (file != resolved(b)) {
+    return false;
   }
-  temporary_file file(to.file, path);
-  file.keep_as_target(text);
+  struct stat status {};
+  return ::stat(file.c_str(), &status) != 0 || S_ISREG(status.st_mode);
+}
+
+// A report on its way: a new file written beside its place, or the text for a device.
+struct output_files::staged {
+  explicit staged(const std::string& shown) : path(shown), to(destination_of(shown)) {}
+  std::string path;
+  destination to;
+  std::optional<temporary_file> file;  // when `to` is replaced
+  std::string text;                    // when it is written in place
+};
+
+output_files::output_files() = default;
+output_files::~output_files() = default;
+
+void output_files::add(const std::string& path, std::string_view text) {
+  auto next = std::make_unique<staged>(path);
+  if (next->to.replaced) {
+    next->file.emplace(next->to.file, path);
+    next->file->write(text);
+  } else {
+    next->text = text;
+  }
+  files_.push_back(std::move(next));
+}
+
+void output_files::commit() {
+  for (const std::unique_ptr<staged>& f : files_) {
+    if (!f->to.replaced) {
+      write_in_place(f->to, f->path, f->text);
+    }
+  }
+  for (const std::unique_ptr<staged>& f : files_) {
+    if (f->file.has_value()) {
+      f->file->rename_into_place();
+    }
+  }
 }
 
 void write_standard_output(std::string_view text) {

@@ -24,6 +24,11 @@ std::string json_report(const run_context& context, std::span<const row> rows);
 // A table that renders on a code-hosting site.
 std::string markdown_report(const run_context& context, std::span<const row> rows);
 
+// A page for a browser, whole in itself (nothing loaded from elsewhere, no script), that prints:
+// the context, a chart of the comparisons and one of the time per search against list size,
+// and every row as the table shows it.
+std::string html_report(const run_context& context, std::span<const row> rows);
+
 // The reporter of `format`.
 std::string report(report_format format, const run_context& context, std::span<const row> rows);
 

@@ -26,7 +26,10 @@ constexpr std::array<text_column, 15> columns{{
     {"timed searches", true},
 }};
 
-// Up to four decimals, without trailing zeros.
+std::string spread_cell(double percent) { return fmt::format("{:.1f}%", percent); }
+
+}  // namespace
+
 std::string mean_cell(double mean) {
   std::string text = fmt::format("{:.4f}", mean);
   while (text.back() == '0') {
@@ -38,17 +41,12 @@ std::string mean_cell(double mean) {
   return text;
 }
 
-// At least three significant digits: 3.61, 61.8, 1403.
 std::string time_cell(double ns) {
   constexpr double two_digits = 10.0;
   constexpr double three_digits = 100.0;
   const int decimals = ns < two_digits ? 2 : ns < three_digits ? 1 : 0;
   return fmt::format("{:.{}f}", ns, decimals);
 }
-
-std::string spread_cell(double percent) { return fmt::format("{:.1f}%", percent); }
-
-}  // namespace
 
 std::span<const text_column> text_columns() { return columns; }
 

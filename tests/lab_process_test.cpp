@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -262,6 +263,59 @@ TEST(Velk, OutputThatCannotBeWrittenFailsBeforeMeasuring) {
     EXPECT_EQ(result.exit_status, 1);
   }
   EXPECT_TRUE(names_in(folder.path()).empty());
+}
+
+// The page goes to its file beside the report in any format, to a file or standard output.
+TEST(Velk, HtmlPageBesideTheReport) {
+  const scratch_folder folder;
+  const std::filesystem::path rows = folder.path() / "rows.csv";
+  const std::filesystem::path page = folder.path() / "page.html";
+  const auto both = run_process(
+      quick_run({"--format", "csv", "--output", rows.string(), "--html", page.string()}));
+  EXPECT_EQ(both.exit_status, 0) << both.err;
+  EXPECT_EQ(both.out, "");
+  EXPECT_EQ(both.err, "");
+  EXPECT_EQ(lines_of(contents_of(rows)).size(), 3U);
+  const std::string html = contents_of(page);
+  EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0U);
+  EXPECT_NE(html.find("<tr><td>binary1</td><td class=\"n\">10</td><td>unsuccessful</td>"),
+            std::string::npos);
+  EXPECT_EQ(html.substr(html.size() - 8), "</html>\n");
+
+  const auto table = run_process(quick_run({"--html", page.string()}));
+  EXPECT_EQ(table.exit_status, 0) << table.err;
+  EXPECT_EQ(lines_of(table.out).size(), 7U);
+  EXPECT_NE(contents_of(page).find("--html " + page.string()), std::string::npos);
+  auto names = names_in(folder.path());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"page.html", "rows.csv"}));
+}
+
+// A page that cannot be written is found out before anything is measured, or, when its file
+// outgrows the file-size limit, leaves the other report unchanged too: no file is replaced and
+// none is left half written.
+TEST(Velk, HtmlPageThatCannotBeWrittenChangesNoFile) {
+  const scratch_folder folder;
+  const std::string rows = (folder.path() / "rows.csv").string();
+  const std::string missing = (folder.path() / "no-such-folder" / "page.html").string();
+  const auto early = run_process({VELK, "--sizes", "10M", "--methods", "sequential", "--searches",
+                                  "1M", "--output", rows, "--html", missing});
+  EXPECT_EQ(early.out, "");
+  EXPECT_EQ(early.err, "velk: cannot write '" + missing + "': No such file or directory\n");
+  EXPECT_EQ(early.exit_status, 1);
+  EXPECT_TRUE(names_in(folder.path()).empty());
+
+  std::ofstream(rows) << "an older report\n";
+  const std::string page = (folder.path() / "page.html").string();
+  velk_test::run_options small_files;
+  small_files.file_size_limit = 4096;  // the csv report fits, the page does not
+  const auto late =
+      run_process(quick_run({"--format", "csv", "--output", rows, "--html", page}), small_files);
+  EXPECT_EQ(late.out, "");
+  EXPECT_EQ(late.err, "velk: cannot write '" + page + "': File too large\n");
+  EXPECT_EQ(late.exit_status, 1);
+  EXPECT_EQ(contents_of(rows), "an older report\n");
+  EXPECT_EQ(names_in(folder.path()), std::vector<std::string>{"rows.csv"});
 }
 
 TEST(Velk, StandardOutputThatFails) {

@@ -309,13 +309,14 @@ TEST(LabOptions, Defaults) {
   EXPECT_FALSE(o.measured.seed.has_value());
   EXPECT_EQ(o.format, velk_lab::report_format::table);
   EXPECT_FALSE(o.output.has_value());
+  EXPECT_FALSE(o.html.has_value());
 }
 
 TEST(LabOptions, EveryOptionTakesItsValue) {
   const velk_lab::command c =
       parse({"--methods", "all", "--sizes=1, 10k,1M,1073741823", "--searches", "2k",
              "--repetitions", "3", "--min-time", "2.5e-3", "--seed", "-2147483648", "--format",
-             "json", "--output", "out.json", "--format", "markdown"});
+             "json", "--output", "out.json", "--format", "markdown", "--html", "page.html"});
   const velk_lab::options& o = c.settings;
   EXPECT_EQ(names_of(o.measured.methods),
             (std::vector<std::string_view>{"sequential", "binary1", "recbinary1", "binary2",
@@ -327,6 +328,9 @@ TEST(LabOptions, EveryOptionTakesItsValue) {
   EXPECT_EQ(o.measured.seed, -2147483648);
   EXPECT_EQ(o.format, velk_lab::report_format::markdown);  // the last one given counts
   EXPECT_EQ(o.output, "out.json");
+  EXPECT_EQ(o.html, "page.html");
+  // A device takes both reports in turn; only a file that one would replace is refused.
+  EXPECT_EQ(parse({"--output", "/dev/null", "--html", "/dev/null"}).settings.html, "/dev/null");
 }
 
 TEST(LabOptions, HelpAndVersion) {
@@ -335,7 +339,8 @@ TEST(LabOptions, HelpAndVersion) {
   for (const char* shown :
        {"--methods LIST=sequential,binary1", "--sizes LIST=10,100,1000,10000", "--searches N",
         "default: the size", "--repetitions N=10", "--min-time SECONDS=0.1", "--seed N",
-        "default state", "--format FORMAT=table", "--output FILE", "--version", "Exit status"}) {
+        "default state", "--format FORMAT=table", "--output FILE", "--html FILE", "--version",
+        "Exit status"}) {
     EXPECT_NE(help.text.find(shown), std::string::npos) << shown;
   }
   const velk_lab::command version = parse({"--version"});
@@ -390,6 +395,9 @@ TEST(LabOptions, BadInputNamesTheOptionAndTheValue) {
       {{"--format", "JSON"},
        "--format: 'JSON' is not a format (choose from table, csv, json, markdown)"},
       {{"--output="}, "--output: 1 required FILE missing"},
+      {{"--html", ""}, "--html: '' is not a file name"},
+      {{"--output", "r.html", "--html", "./r.html"},
+       "--html: './r.html' is the file that --output writes"},
       {{"--sizes"}, "--sizes: 1 required LIST missing"},
       {{"--size", "10"}, "unknown option '--size'"},
       {{"10"}, "unexpected argument '10'"},

@@ -1,0 +1,339 @@
+// The HTML report: its axes in round numbers over any values, its charts for any run, and the
+// page around them. How a browser renders it is html_browser_test.py's part.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "lab/chart_axes.hpp"
+#include "lab/charts.hpp"
+#include "lab/reports.hpp"
+#include "lab/statistics.hpp"
+
+namespace {
+
+using velk_lab::half;
+using velk_lab::row;
+
+std::vector<std::string> labels_of(const velk_lab::axis& a) {
+  std::vector<std::string> labels;
+  for (const velk_lab::tick& t : a.ticks) {
+    if (!t.label.empty()) {
+      labels.push_back(t.label);
+    }
+  }
+  return labels;
+}
+
+std::size_t count_of(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+TEST(LabChartAxes, RoundTicksOverAnyValues) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct axis_case {
+    const char* what;
+    velk_lab::axis made;
+    double low;
+    double high;
+    std::vector<std::string> labels;
+  };
+  const axis_case cases[] = {
+      {"sizes over decades",
+       velk_lab::log_axis({{10, 100, 1000, 10000}}, 1, velk_lab::round_number),
+       10,
+       10000,
+       {"10", "100", "1k", "10k"}},
+      {"sizes inside one decade",
+       velk_lab::log_axis({{20, 70}}, 1, velk_lab::round_number),
+       10,
+       100,
+       {"10", "20", "50", "100"}},
+      {"the size 1 alone: not below 1",
+       velk_lab::log_axis({{1}}, 1, velk_lab::round_number),
+       1,
+       10,
+       {"1", "2", "5", "10"}},
+      {"one size on a power of ten: a decade either side",
+       velk_lab::log_axis({{1000}}, 1, velk_lab::round_number),
+       100,
+       10000,
+       {"100", "200", "500", "1k", "2k", "5k", "10k"}},
+      {"the largest size",
+       velk_lab::log_axis({{1073741823}}, 1, velk_lab::round_number),
+       1e9,
+       1e10,
+       {"1G", "2G", "5G", "10G"}},
+      {"nothing positive or finite",
+       velk_lab::log_axis({{0, -3, nan}}, 0, velk_lab::round_number),
+       1,
+       10,
+       {"1", "2", "5", "10"}},
+      {"times below a nanosecond",
+       velk_lab::log_axis({{0.8, 3.2}}, 0, velk_lab::round_duration),
+       0.1,
+       10,
+       {"0.1 ns", "0.2 ns", "0.5 ns", "1 ns", "2 ns", "5 ns", "10 ns"}},
+      {"times in their units",
+       velk_lab::log_axis({{12, 2900, 4e6}}, 0, velk_lab::round_duration),
+       10,
+       1e7,
+       {"10 ns", "100 ns", "1 µs", "10 µs", "100 µs", "1 ms", "10 ms"}},
+      {"a second",
+       velk_lab::log_axis({{2e9}}, 0, velk_lab::round_duration),
+       1e9,
+       1e10,
+       {"1 s", "2 s", "5 s", "10 s"}},
+      {"linear, steps of 2",
+       velk_lab::linear_axis({{2.3, 13.36, nan}}, velk_lab::round_number),
+       0,
+       14,
+       {"0", "2", "4", "6", "8", "10", "12", "14"}},
+      {"linear, a greatest value on a step",
+       velk_lab::linear_axis({{1}}, velk_lab::round_number),
+       0,
+       1,
+       {"0", "0.2", "0.4", "0.6", "0.8", "1"}},
+      {"linear, decimals that print short",
+       velk_lab::linear_axis({{0.3}}, velk_lab::round_number),
+       0,
+       0.3,
+       {"0", "0.05", "0.1", "0.15", "0.2", "0.25", "0.3"}},
+      {"linear, thousands",
+       velk_lab::linear_axis({{2500}}, velk_lab::round_number),
+       0,
+       2500,
+       {"0", "500", "1k", "1.5k", "2k", "2.5k"}},
+      {"linear, all zero",
+       velk_lab::linear_axis({{0, 0}}, velk_lab::round_number),
+       0,
+       1,
+       {"0", "0.2", "0.4", "0.6", "0.8", "1"}},
+  };
+  for (const axis_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(c.made.low, c.low);
+    EXPECT_EQ(c.made.high, c.high);
+    EXPECT_EQ(labels_of(c.made), c.labels);
+    ASSERT_FALSE(c.made.ticks.empty());
+    EXPECT_EQ(c.made.ticks.front().value, c.low);
+    EXPECT_EQ(c.made.ticks.back().value, c.high);
+    for (const velk_lab::tick& t : c.made.ticks) {
+      const double f = c.made.fraction(t.value);
+      EXPECT_TRUE(f >= -1e-12 && f <= 1 + 1e-12) << t.value << " at " << f;
+    }
+  }
+  // Over more than two decades, the multiples between the powers of ten are minor ticks.
+  const velk_lab::axis sizes = velk_lab::log_axis({{10, 10000}}, 1, velk_lab::round_number);
+  EXPECT_EQ(sizes.ticks.size(), 4U + 3 * 8);
+}
+
+row measured_row(std::string_view method, std::int32_t size, half which, bool counted,
+                 std::int64_t comparisons, std::vector<double> wall) {
+  row r;
+  r.method = method;
+  r.size = size;
+  r.which = which;
+  r.counted = counted;
+  r.searches = size;
+  r.comparisons = counted ? comparisons : 0;
+  r.expected_comparisons = counted ? comparisons : 0;
+  r.timed_searches = 1000;
+  r.wall_ns = std::move(wall);
+  r.cpu_ns = r.wall_ns;
+  r.wall = velk_lab::summarize(r.wall_ns);
+  r.cpu = velk_lab::summarize(r.cpu_ns);
+  return r;
+}
+
+// Sequential and binary search at four sizes and a baseline: n against log n.
+std::vector<row> several_rows() {
+  std::vector<row> rows;
+  for (const std::int32_t n : {10, 100, 1000, 10000}) {
+    for (const half which : {half::successful, half::unsuccessful}) {
+      const auto t = static_cast<double>(n);
+      rows.push_back(measured_row("sequential", n, which, true, std::int64_t{n} * (n + 1) / 2,
+                                  {t, t * 1.1, t * 0.9}));
+      rows.push_back(measured_row("binary1", n, which, true,
+                                  std::int64_t{n} * static_cast<std::int64_t>(std::log2(t) + 1),
+                                  {20 + t / 1000, 25 + t / 1000, 19 + t / 1000}));
+      rows.push_back(measured_row("std-lower-bound", n, which, false, 0, {15, 16, 14}));
+    }
+  }
+  return rows;
+}
+
+velk_lab::run_context sample_context() {
+  velk_lab::run_context c;
+  c.date = "2025-03-04T05:06:07+01:00";
+  c.host = "lab<host>";
+  c.processor = "Some CPU @ 2.00GHz";
+  c.cpus = 2;
+  c.compiler = "GCC 12.2.0";
+  c.build_type = "RelWithDebInfo";
+  c.version = "1.0.0";
+  c.seed = 42;
+  c.repetitions = 3;
+  c.min_time = 0.25;
+  c.command_line = {"velk", "--seed", "42", "--html", "a<b>&'c\".html"};
+  return c;
+}
+
+// Nothing a browser would fetch, nor a number the arithmetic could not give.
+void expect_self_contained_and_finite(const std::string& text) {
+  for (const char* banned : {"<script", "<link", "<img", "<iframe", "<object", "<embed",
+                             "src=", "href=", "url(", "@import"}) {
+    EXPECT_EQ(text.find(banned), std::string::npos) << banned;
+  }
+  // "nan" or "inf" as a word of its own, in any case, is a number gone wrong.
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const auto letter = [&](std::size_t at) {
+    return at < lower.size() && std::isalpha(static_cast<unsigned char>(lower[at])) != 0;
+  };
+  for (const std::string word : {"nan", "inf"}) {
+    for (std::size_t at = lower.find(word); at != std::string::npos;
+         at = lower.find(word, at + 1)) {
+      EXPECT_TRUE((at > 0 && letter(at - 1)) || letter(at + word.size()))
+          << text.substr(at > 20 ? at - 20 : 0, 50);
+    }
+  }
+  // The one address is the SVG namespace, which names and loads nothing.
+  EXPECT_EQ(count_of(text, "://"), count_of(text, "xmlns=\"http://www.w3.org/2000/svg\""));
+}
+
+TEST(LabHtml, PageHoldsTheContextBothChartsAndEveryRow) {
+  const std::vector<row> rows = several_rows();
+  const std::string page = velk_lab::html_report(sample_context(), rows);
+  EXPECT_EQ(page.rfind("<!DOCTYPE html>\n<html lang=\"en\">", 0), 0U);
+  EXPECT_NE(page.find("Content-Security-Policy\" content=\"default-src 'none'"), std::string::npos);
+  expect_self_contained_and_finite(page);
+  for (const char* shown :
+       {"<dt>Date</dt><dd>2025-03-04T05:06:07+01:00</dd>", "<dt>Host</dt><dd>lab&lt;host&gt;</dd>",
+        "<dd>Some CPU @ 2.00GHz (2 CPUs online)</dd>", "<dd>GCC 12.2.0</dd>",
+        "<dd>RelWithDebInfo, assertions off</dd>", "<dt>Seed</dt><dd>42</dd>",
+        "3 timed repetitions of each row, each of at least 0.25 s"}) {
+    EXPECT_NE(page.find(shown), std::string::npos) << shown;
+  }
+  EXPECT_NE(page.find("<code>velk --seed 42 --html "
+                      "&#39;a&lt;b&gt;&amp;&#39;\\&#39;&#39;c&quot;.html&#39;</code>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<title>velk: sequential, binary1, std-lower-bound at 10, 100, 1000, 10000 "
+                      "entries</title>"),
+            std::string::npos);
+  EXPECT_EQ(count_of(page, "<svg "), 2U);
+  EXPECT_EQ(count_of(page, "</svg>"), 2U);
+  EXPECT_EQ(count_of(page, "<tr>"), rows.size() + 1);
+  EXPECT_NE(page.find("<tr><td>binary1</td><td class=\"n\">1000</td><td>unsuccessful</td>"),
+            std::string::npos);
+  EXPECT_NE(page.find("<td class=\"n\">-</td><td class=\"n\">-</td>"), std::string::npos);
+  EXPECT_EQ(page.substr(page.size() - 8), "</html>\n");
+
+  velk_lab::run_context unseeded = sample_context();
+  unseeded.seed.reset();
+  EXPECT_NE(velk_lab::html_report(unseeded, rows)
+                .find("<dt>Seed</dt><dd>none: every generator in its default state</dd>"),
+            std::string::npos);
+}
+
+TEST(LabHtml, ChartsDrawEveryRowWithItsMarkerAndSayWhatTheyShow) {
+  const std::vector<row> rows = several_rows();
+  const std::string comparisons = velk_lab::comparisons_chart(rows);
+  const std::string time = velk_lab::time_chart(rows);
+  for (const std::string* chart : {&comparisons, &time}) {
+    EXPECT_EQ(chart->rfind("<svg xmlns=\"http://www.w3.org/2000/svg\"", 0), 0U);
+    EXPECT_NE(chart->find("role=\"img\""), std::string::npos);
+    expect_self_contained_and_finite(*chart);
+  }
+  // A marker with its tooltip per counted row, per row; the legend's markers have none.
+  EXPECT_EQ(count_of(comparisons, " expected</title>"), 16U);
+  EXPECT_EQ(count_of(time, " repetitions</title>"), 24U);
+  EXPECT_NE(comparisons.find("<title>binary1, 1000 entries, unsuccessful: 10 comparisons measured, "
+                             "10 expected</title>"),
+            std::string::npos);
+  EXPECT_NE(time.find("<title>std-lower-bound, 10 entries, successful: median 15.0 ns, 14.0 to "
+                      "16.0 ns over 3 repetitions</title>"),
+            std::string::npos);
+  // n against log n: the comparisons go up a logarithmic axis; the baseline counts nothing and
+  // is only in the time chart, dashed and named so.
+  EXPECT_NE(comparisons.find("<title id=\"comparisons-title\">Comparisons per search against list "
+                             "size</title>"),
+            std::string::npos);
+  EXPECT_NE(comparisons.find("List size from 10 to 10k on a logarithmic axis; comparisons per "
+                             "search from 1 to 10k on a logarithmic axis."),
+            std::string::npos);
+  EXPECT_NE(comparisons.find(" sequential, successful: 5.5 at 10 entries to 5000.5 at 10000 "
+                             "entries."),
+            std::string::npos);
+  EXPECT_EQ(comparisons.find("std-lower-bound"), std::string::npos);
+  EXPECT_NE(time.find("wall-clock time per search from 1 ns to 100 µs on a logarithmic axis."),
+            std::string::npos);
+  EXPECT_NE(time.find(" std-lower-bound (baseline), unsuccessful: 15.0 ns at 10 entries to 15.0 "
+                      "ns at 10000 entries."),
+            std::string::npos);
+  EXPECT_NE(time.find(">std-lower-bound (baseline)</text>"), std::string::npos);
+  EXPECT_EQ(count_of(time, "stroke-dasharray"), 2U + 2);  // both halves, legend, key
+
+  // Binary search alone spans less than two decades: a linear axis from 0.
+  std::vector<row> binary;
+  std::copy_if(rows.begin(), rows.end(), std::back_inserter(binary),
+               [](const row& r) { return r.method == "binary1"; });
+  EXPECT_NE(velk_lab::comparisons_chart(binary).find(
+                "comparisons per search from 0 to 14 on a linear axis."),
+            std::string::npos);
+}
+
+TEST(LabHtml, ARunOfOneSizeOneMethodOrBaselinesAloneStillGivesCharts) {
+  // One method at the size 1: a decade from 1, markers and a dashed stroke for the expected
+  // mean, a bar for the spread of the times instead of a band.
+  const std::vector<row> single{
+      measured_row("binary1", 1, half::successful, true, 1, {9.0, 8.0, 12.0}),
+      measured_row("binary1", 1, half::unsuccessful, true, 1, {7.0, 7.0, 7.0})};
+  const std::string comparisons = velk_lab::comparisons_chart(single);
+  const std::string time = velk_lab::time_chart(single);
+  for (const std::string* chart : {&comparisons, &time}) {
+    expect_self_contained_and_finite(*chart);
+    EXPECT_NE(chart->find("List size from 1 to 10 on a logarithmic axis"), std::string::npos);
+    EXPECT_EQ(count_of(*chart, "<polyline"), 0U);  // a single point draws no line
+  }
+  EXPECT_EQ(count_of(comparisons, " expected</title>"), 2U);
+  EXPECT_EQ(count_of(time, " repetitions</title>"), 2U);
+  EXPECT_NE(comparisons.find("comparisons per search from 0 to 1 on a linear axis"),
+            std::string::npos);
+  EXPECT_NE(comparisons.find("binary1, successful: 1 at 1 entry."), std::string::npos);
+  EXPECT_EQ(count_of(comparisons, "stroke-dasharray"), 2U + 1);  // both halves, the key
+  EXPECT_NE(time.find("from 1 ns to 100 ns"), std::string::npos);
+  EXPECT_EQ(count_of(time, "<polygon"), 0U);
+  EXPECT_EQ(count_of(time, "stroke-width=\"1.5\" fill=\"none\"/>"), 2U);  // a bar per half
+
+  // Baselines alone count nothing: no comparisons chart, and the page says why.
+  const std::vector<row> baseline{
+      measured_row("std-find", 1000, half::successful, false, 0, {300, 290, 310}),
+      measured_row("std-find", 1000, half::unsuccessful, false, 0, {600, 590, 610})};
+  EXPECT_EQ(velk_lab::comparisons_chart(baseline), "");
+  const std::string page = velk_lab::html_report(sample_context(), baseline);
+  expect_self_contained_and_finite(page);
+  EXPECT_EQ(count_of(page, "<svg "), 1U);
+  EXPECT_NE(page.find("<p>No method of this run counts its comparisons.</p>"), std::string::npos);
+}
+
+TEST(LabHtml, MarkupIsEscapedInContentAndAttributes) {
+  EXPECT_EQ(velk_lab::escaped("a<b>&'c\"d"), "a&lt;b&gt;&amp;&#39;c&quot;d");
+  EXPECT_EQ(velk_lab::escaped("µs"), "µs");
+  const std::vector<row> odd{measured_row("<odd & \"name\">", 10, half::successful, true, 20, {5})};
+  for (const std::string& chart : {velk_lab::comparisons_chart(odd), velk_lab::time_chart(odd)}) {
+    EXPECT_EQ(chart.find("<odd"), std::string::npos);
+    EXPECT_NE(chart.find("&lt;odd &amp; &quot;name&quot;&gt;"), std::string::npos);
+  }
+}
+
+}  // namespace
