@@ -173,6 +173,38 @@ TEST(LabRunner, RowsComeInMethodSizeHalfOrderWithTheirCountsAndModels) {
   }
 }
 
+// The methods of today beside binary1 from one entry to ten million: every result checked (a
+// wrong one or a count beyond a method's bound would end the run), the counts those of the
+// half's searches, and the layout's building time on eytzinger's rows only.
+TEST(LabRunner, MethodsOfTodayFromOneEntryToTenMillion) {
+  const std::vector<std::int32_t> sizes{1, 2, 3, 10, 1000, 100000, 10000000};
+  std::vector<const method*> methods;
+  for (const char* name : {"branchless", "eytzinger", "interpolation", "exponential", "binary1"}) {
+    methods.push_back(velk_lab::find_method(name));
+  }
+  const std::vector<row> rows = measure_quietly(quick_plan(methods, sizes));
+  ASSERT_EQ(rows.size(), methods.size() * sizes.size() * 2);
+  for (const row& r : rows) {
+    SCOPED_TRACE(std::string(r.method) + " at " + std::to_string(r.size));
+    const method& m = *velk_lab::find_method(r.method);
+    const double bound = m.bound(r.size);
+    EXPECT_LE(r.mean_comparisons(), bound);
+    EXPECT_LE(r.mean_expected_comparisons(), bound);
+    EXPECT_EQ(r.layout_ns.has_value(), r.method == "eytzinger");
+    if (r.layout_ns.has_value()) {
+      EXPECT_GT(*r.layout_ns, 0.0);
+    }
+  }
+  const auto row_at = [&](std::string_view name, std::int32_t size) {
+    return *std::find_if(rows.begin(), rows.end(),
+                         [&](const row& r) { return r.method == name && r.size == size; });
+  };
+  const comparison_totals counted =
+      counted_as_velk_ts_would(*velk_lab::find_method("eytzinger"), 10000000, 10000, std::nullopt);
+  EXPECT_EQ(row_at("eytzinger", 10000000).comparisons, counted.successful);
+  EXPECT_EQ(row_at("branchless", 10000000).comparisons, 10000 * 25);
+}
+
 TEST(LabRunner, SequentialAndBinary1CountWhatVelkTsReports) {
   struct report_case {
     const char* method;
