@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "lab/errors.hpp"
 #include "lab/statistics.hpp"
@@ -242,28 +243,38 @@ class runner {
     return rows_[(method_index * plan_.sizes.size() + size_index) * 2 + h];
   }
 
-  // The list made ready for a method, the time its layout took to build on the method's rows.
-  // The time includes allocating the layout and bringing its pages in: what a program that
-  // searches the layout pays before its first search.
+  // The list made ready for a method, and the time its layout takes to build on the method's
+  // rows. A build is timed whole, allocation and first touch of the pages included: what a
+  // program that searches the layout pays before its first search. It is built again, each time
+  // in place of the last, while the builds so far took less than the minimum time, up to the
+  // repetitions, and the median build is reported, so that one interruption of a short build
+  // does not stand for its cost.
   std::unique_ptr<prepared_list> prepare(std::size_t method_index, std::size_t z, entries run) {
     const method& m = *plan_.methods[method_index];
     if (m.builds == layout::none) {
       return std::make_unique<prepared_list>(m, run);
     }
     shown_.show(fmt::format("size {}: building the {} layout", run.size(), m.name));
-    const auto start = std::chrono::steady_clock::now();
     std::unique_ptr<prepared_list> prepared;
-    try {
-      prepared = std::make_unique<prepared_list>(m, run);
-    } catch (const std::bad_alloc&) {
-      throw run_failure(fmt::format("cannot allocate {} for the {} layout of {} entries",
-                                    amount_of_memory((run.size() + 1) * sizeof(key_type)),
-                                    m.name, run.size()));
+    std::vector<double> builds;
+    double spent = 0.0;
+    while (builds.empty() || (std::cmp_less(builds.size(), plan_.repetitions) &&
+                              spent < plan_.min_time * nanoseconds_per_second)) {
+      prepared.reset();
+      const auto start = std::chrono::steady_clock::now();
+      try {
+        prepared = std::make_unique<prepared_list>(m, run);
+      } catch (const std::bad_alloc&) {
+        throw run_failure(fmt::format("cannot allocate {} for the {} layout of {} entries",
+                                      amount_of_memory((run.size() + 1) * sizeof(key_type)),
+                                      m.name, run.size()));
+      }
+      const auto end = std::chrono::steady_clock::now();
+      builds.push_back(std::chrono::duration<double, std::nano>(end - start).count());
+      spent += builds.back();
     }
-    const auto end = std::chrono::steady_clock::now();
-    const double built_ns = std::chrono::duration<double, std::nano>(end - start).count();
     for (const half which : {half::successful, half::unsuccessful}) {
-      row_of(method_index, z, which).layout_ns = built_ns;
+      row_of(method_index, z, which).layout_ns = summarize(builds).median;
     }
     return prepared;
   }
