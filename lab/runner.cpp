@@ -146,9 +146,9 @@ std::int64_t count_comparisons(const half_job& job, const method& m, const searc
       wrong_result(job, m, target);
     }
     if (result.comparisons < 0 || result.comparisons > bound) {
-      throw run_failure(fmt::format(
-          "{} counted {} comparisons for key {} at size {}, beyond its bound of {}", m.name,
-          result.comparisons, target, job.run.size(), bound));
+      throw run_failure(
+          fmt::format("{} counted {} comparisons for key {} at size {}, beyond its bound of {}",
+                      m.name, result.comparisons, target, job.run.size(), bound));
     }
     total += result.comparisons;
   }
@@ -266,8 +266,8 @@ class runner {
         prepared = std::make_unique<prepared_list>(m, run);
       } catch (const std::bad_alloc&) {
         throw run_failure(fmt::format("cannot allocate {} for the {} layout of {} entries",
-                                      amount_of_memory((run.size() + 1) * sizeof(key_type)),
-                                      m.name, run.size()));
+                                      amount_of_memory((run.size() + 1) * sizeof(key_type)), m.name,
+                                      run.size()));
       }
       const auto end = std::chrono::steady_clock::now();
       builds.push_back(std::chrono::duration<double, std::nano>(end - start).count());

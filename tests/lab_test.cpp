@@ -370,9 +370,8 @@ TEST(LabOptions, EveryOptionTakesItsValue) {
   const velk_lab::options& o = c.settings;
   EXPECT_EQ(names_of(o.measured.methods),
             (std::vector<std::string_view>{"sequential", "binary1", "recbinary1", "binary2",
-                                           "recbinary2", "branchless", "eytzinger",
-                                           "interpolation", "exponential", "std-find",
-                                           "std-lower-bound"}));
+                                           "recbinary2", "branchless", "eytzinger", "interpolation",
+                                           "exponential", "std-find", "std-lower-bound"}));
   EXPECT_EQ(o.measured.sizes, (std::vector<std::int32_t>{1, 10000, 1000000, 1073741823}));
   EXPECT_EQ(o.measured.searches, 2000);
   EXPECT_EQ(o.measured.repetitions, 3);

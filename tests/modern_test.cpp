@@ -81,7 +81,8 @@ void check_every_method(const std::vector<key_type>& keys, const std::vector<key
                           r.location == (expected.found ? expected.location : 0) &&
                           r.comparisons >= 0 && r.comparisons <= cases[i].bound;
       // branchless counts the same for every target.
-      const bool exact = std::string(cases[i].name) != "branchless" || r.comparisons == cases[i].bound;
+      const bool exact =
+          std::string(cases[i].name) != "branchless" || r.comparisons == cases[i].bound;
       if (!agrees || !exact) {
         ADD_FAILURE() << cases[i].name << " on " << n << " keys from " << keys.front() << " to "
                       << keys.back() << ", target " << target << ": found " << r.found << " at "
@@ -105,9 +106,9 @@ std::vector<std::vector<key_type>> lists_of_size(std::int32_t n) {
     odd.push_back(2 * i + 1);
     runs_of_equal.push_back(i / 3 * 5 - 40);
     // From INT32_MIN to INT32_MAX in equal steps.
-    whole_range.push_back(n == 1 ? least
-                                 : static_cast<key_type>(least + (std::int64_t{greatest} - least) *
-                                                                     i / (n - 1)));
+    whole_range.push_back(
+        n == 1 ? least
+               : static_cast<key_type>(least + (std::int64_t{greatest} - least) * i / (n - 1)));
     one_far_outlier.push_back(i + 1 < n ? i : greatest);
     doubling.push_back(i < 31 ? static_cast<key_type>((std::int64_t{1} << i) - 1) : greatest);
   }
@@ -124,8 +125,8 @@ std::vector<std::vector<key_type>> lists_of_size(std::int32_t n) {
 TEST(ModernSearches, AgreeWithBinary1OnEveryTargetOfEveryShortList) {
   for (std::int32_t n = 0; n <= 300; ++n) {
     for (const std::vector<key_type>& keys : lists_of_size(n)) {
-      check_every_method(keys, keys.empty() ? std::vector<key_type>{least, 0, greatest}
-                                            : targets_around(keys));
+      check_every_method(
+          keys, keys.empty() ? std::vector<key_type>{least, 0, greatest} : targets_around(keys));
       if (::testing::Test::HasFailure()) {
         return;
       }
