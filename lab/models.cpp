@@ -24,6 +24,9 @@ std::int32_t log2_up(std::int64_t n) {
 // floor(log2 k) summed over k = 1..m: each k from 2^j to 2^(j+1) - 1 adds j, and the sum of
 // j 2^j over j < t is (t - 2) 2^t + 2.
 std::int64_t sum_of_log2_down(std::int64_t m) {
+  if (m < 1) {
+    return 0;
+  }
   const std::int64_t t = log2_down(m);
   const std::int64_t power = std::int64_t{1} << t;
   return (t - 2) * power + 2 + t * (m - power + 1);

@@ -18,8 +18,8 @@ constexpr std::uint32_t prefetch_ahead = 16;
 // nodes of level h sit at the odd positions 1, 3, 5, ...; the positions of the missing ones among
 // those below it are taken off.
 std::uint32_t ascending_position(std::uint32_t k, std::uint32_t n) {
-  const int height = std::bit_width(n) - 1;
-  const int depth = std::bit_width(k) - 1;
+  const int height = static_cast<int>(std::bit_width(n)) - 1;
+  const int depth = static_cast<int>(std::bit_width(k)) - 1;
   const std::uint32_t full = (2 * (k - (1U << depth)) + 1) << (height - depth);
   const std::uint32_t last_level = n - ((1U << height) - 1);
   const std::uint32_t last_level_below = full / 2;
@@ -67,7 +67,7 @@ counted_search eytzinger(const eytzinger_layout& layout, key_type target) {
   // from earlier prefetches.
   const std::uint32_t prefetching_below = n / prefetch_ahead;
   while (k < prefetching_below) {
-    __builtin_prefetch(&keys[prefetch_ahead * k]);
+    __builtin_prefetch(&keys[std::size_t{prefetch_ahead} * k]);
     k = 2 * k + static_cast<std::uint32_t>(keys[k] < target);
   }
   while (k <= n) {

@@ -12,7 +12,7 @@ namespace {
 
 // The cache that a core has to itself, when the system does not say: the size of the processors
 // this was measured on.
-constexpr long assumed_cache_bytes = 1L << 20;
+constexpr std::int64_t assumed_cache_bytes = std::int64_t{1} << 20;
 
 // Above this many entries a run is larger than the core's own level-2 cache, and a probe may wait
 // for the shared cache or for memory: prefetching the next probes then pays for the two
@@ -21,7 +21,7 @@ constexpr long assumed_cache_bytes = 1L << 20;
 // times as fast with them. The system is asked once.
 std::size_t prefetch_from() {
   static const std::size_t entries = [] {
-    const long bytes = ::sysconf(_SC_LEVEL2_CACHE_SIZE);
+    const std::int64_t bytes = ::sysconf(_SC_LEVEL2_CACHE_SIZE);
     return static_cast<std::size_t>(bytes > 0 ? bytes : assumed_cache_bytes) / sizeof(list_entry);
   }();
   return entries;
