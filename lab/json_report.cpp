@@ -43,12 +43,15 @@ document entry_head(const std::string& name, const std::string& run_name, std::s
   return entry;
 }
 
-// The comparison figures as Google Benchmark's user counters: the same in every repetition, so
-// their standard deviation is 0.
+// The comparison figures and the layout's building time as Google Benchmark's user counters:
+// the same in every repetition, so their standard deviation is 0.
 void add_counters(document& entry, const row& r, bool deviation) {
   if (r.counted) {
     entry["comparisons"] = deviation ? 0.0 : r.mean_comparisons();
     entry["expected_comparisons"] = deviation ? 0.0 : r.mean_expected_comparisons();
+  }
+  if (r.layout_ns.has_value()) {
+    entry["layout_ns"] = deviation ? 0.0 : *r.layout_ns;
   }
 }
 

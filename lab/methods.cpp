@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "search/modern.hpp"
+
 namespace velk_lab {
 
 namespace {
@@ -15,6 +17,10 @@ counted_search recbinary1_whole(entries run, key_type target) {
 }
 counted_search recbinary2_whole(entries run, key_type target) {
   return algorithms::recbinary2(run, target, 1, static_cast<std::int32_t>(run.size()));
+}
+
+counted_search eytzinger_search(const searched_run& in, key_type target) {
+  return algorithms::eytzinger(*in.eytzinger, target);
 }
 
 // The baselines count nothing; their position is 1-based like the algorithms'. They stay out of
@@ -36,13 +42,22 @@ std::int32_t position_of(entries run, entries::iterator at) {
 }
 
 constexpr std::array methods{
-    counted_method<algorithms::sequential>("sequential", sequential_model),
-    counted_method<algorithms::binary1>("binary1", binary1_model),
-    counted_method<recbinary1_whole>("recbinary1", binary1_model),
-    counted_method<algorithms::binary2>("binary2", binary2_model),
-    counted_method<recbinary2_whole>("recbinary2", binary2_model),
-    baseline_method<std_find>("std-find"),
-    baseline_method<std_lower_bound>("std-lower-bound"),
+    counted_method<on_list<algorithms::sequential>>("sequential", sequential_model,
+                                                    sequential_bound),
+    counted_method<on_list<algorithms::binary1>>("binary1", binary1_model, binary1_bound),
+    counted_method<on_list<recbinary1_whole>>("recbinary1", binary1_model, binary1_bound),
+    counted_method<on_list<algorithms::binary2>>("binary2", binary2_model, binary2_bound),
+    counted_method<on_list<recbinary2_whole>>("recbinary2", binary2_model, binary2_bound),
+    counted_method<on_list<algorithms::branchless>>("branchless", branchless_model,
+                                                    branchless_bound),
+    counted_method<eytzinger_search>("eytzinger", eytzinger_model, eytzinger_bound,
+                                     layout::eytzinger),
+    counted_method<on_list<algorithms::interpolation>>("interpolation", interpolation_model,
+                                                       interpolation_bound),
+    counted_method<on_list<algorithms::exponential>>("exponential", exponential_model,
+                                                     exponential_bound),
+    baseline_method<on_list<std_find>>("std-find"),
+    baseline_method<on_list<std_lower_bound>>("std-lower-bound"),
 };
 
 }  // namespace
@@ -53,6 +68,16 @@ const method* find_method(std::string_view name) {
   const auto* const at = std::find_if(methods.begin(), methods.end(),
                                       [name](const method& m) { return m.name == name; });
   return at == methods.end() ? nullptr : at;
+}
+
+prepared_list::prepared_list(const method& m, entries run) : run_(run) {
+  if (m.builds == layout::eytzinger) {
+    eytzinger_.emplace(run);
+  }
+}
+
+searched_run prepared_list::searched() const {
+  return {run_, eytzinger_.has_value() ? &*eytzinger_ : nullptr};
 }
 
 }  // namespace velk_lab

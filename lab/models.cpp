@@ -1,5 +1,8 @@
 #include "models.hpp"
 
+#include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <map>
 #include <tuple>
 
@@ -9,6 +12,25 @@ namespace {
 
 // One target or none: whether the gap below or above a range sends one into it.
 std::int64_t one_if(bool present) { return present ? 1 : 0; }
+
+// floor(log2 n) and ceil(log2 n), n >= 1.
+std::int32_t log2_down(std::int64_t n) {
+  return static_cast<std::int32_t>(std::bit_width(static_cast<std::uint64_t>(n))) - 1;
+}
+std::int32_t log2_up(std::int64_t n) {
+  return static_cast<std::int32_t>(std::bit_width(static_cast<std::uint64_t>(n - 1)));
+}
+
+// floor(log2 k) summed over k = 1..m: each k from 2^j to 2^(j+1) - 1 adds j, and the sum of
+// j 2^j over j < t is (t - 2) 2^t + 2.
+std::int64_t sum_of_log2_down(std::int64_t m) {
+  if (m < 1) {
+    return 0;
+  }
+  const std::int64_t t = log2_down(m);
+  const std::int64_t power = std::int64_t{1} << t;
+  return (t - 2) * power + 2 + t * (m - power + 1);
+}
 
 // Both binary searches probe (bottom + top) / 2, and with bottom >= 1 that is bottom plus
 // (size - 1) / 2 whatever bottom is: the search of a range depends only on the range's size and
@@ -126,5 +148,64 @@ comparison_totals binary2_model(std::int32_t n) {
   binary2_counts counts;
   return {counts.found(n), counts.missed(n, false, true)};
 }
+
+comparison_totals branchless_model(std::int32_t n) {
+  const std::int64_t each = log2_up(n) + 1;
+  return {each * n, each * n};
+}
+
+// The descent leaves the tree at one of the indices n + 1..2n + 1, one for each gap of the keys
+// in order, the gap below the first key to the gap above the last; leaving at index k, it
+// descended floor(log2 k) levels. A target reaches the gap just below the lowest key not smaller
+// than it: the key r sends it to the gap below key r, the target 2r to the gap above key r. The
+// gap below every key is left at 2^(floor(log2 n) + 1), after floor(log2 n) + 1 levels, and the
+// gap above every key at 2^m - 1 for the least 2^m above n + 1, after m - 1 levels; only a target
+// above every key makes no final test.
+comparison_totals eytzinger_model(std::int32_t n) {
+  const std::int64_t size = n;
+  const std::int64_t every_gap = sum_of_log2_down(2 * size + 1) - sum_of_log2_down(size);
+  const std::int64_t below_every_key = log2_down(size) + 1;
+  const std::int64_t above_every_key = log2_down(size + 1);
+  return {every_gap - above_every_key + size, every_gap - below_every_key + size - 1};
+}
+
+// The target 2r - 1 between the ends 1 and 2n - 1 places the first probe exactly at r; its key is
+// not smaller, so r - 1 is left, and the target lies above both of its ends: the second probe
+// lands at r - 1, whose key is smaller, and the final test follows (r = 1 needs no second probe).
+// The target 2r, r < n, places the first probe at r, whose key is smaller; the second lands at
+// r + 1 and the final test follows. The target 2n is above the last key: one probe, no final test.
+// No two probes in a row leave more than half of the range, so none halves it.
+comparison_totals interpolation_model(std::int32_t n) {
+  const std::int64_t size = n;
+  return {3 * size - 1, 3 * size - 2};
+}
+
+// Bracket i holds the positions after 2^i / 2 up to 2^i (or n): the targets whose lowest key not
+// smaller lies there cost the galloping tests of the powers of two up to 2^i that lie below n,
+// the halving steps of the bracket's size, and the final test. The key r lies in the bracket of
+// position r; the target 2r in that of position r + 1, and 2n in the last bracket.
+comparison_totals exponential_model(std::int32_t n) {
+  const std::int64_t size = n;
+  comparison_totals totals;
+  for (std::int64_t bound = 1, galloping = 0;; bound *= 2) {
+    galloping += one_if(bound < size);
+    const std::int64_t bracket = std::min(bound, size) - bound / 2;
+    const std::int64_t each = galloping + log2_up(bracket) + 1;
+    const bool last = bound >= size;
+    totals.successful += bracket * each;
+    totals.unsuccessful += (bracket - one_if(bound == 1) + one_if(last)) * each;
+    if (last) {
+      return totals;
+    }
+  }
+}
+
+std::int32_t sequential_bound(std::int32_t n) { return n; }
+std::int32_t binary1_bound(std::int32_t n) { return log2_up(n) + 1; }
+std::int32_t binary2_bound(std::int32_t n) { return 2 * (log2_down(n) + 1); }
+std::int32_t branchless_bound(std::int32_t n) { return log2_up(n) + 1; }
+std::int32_t eytzinger_bound(std::int32_t n) { return log2_down(n) + 2; }
+std::int32_t interpolation_bound(std::int32_t n) { return 3 * log2_down(n) + 4; }
+std::int32_t exponential_bound(std::int32_t n) { return 2 * log2_up(n) + 1; }
 
 }  // namespace velk_lab

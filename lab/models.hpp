@@ -18,6 +18,10 @@ struct comparison_totals {
 // A method's model: n from 1 to 2^30 - 1.
 using counting_model = comparison_totals (*)(std::int32_t n);
 
+// The most comparisons that one search of a list of n entries counts under a method's rule, for
+// any keys and any target: n from 1 to 2^30 - 1.
+using counting_bound = std::int32_t (*)(std::int32_t n);
+
 // One comparison per entry examined: the key at position r costs r; a missing key costs n.
 comparison_totals sequential_model(std::int32_t n);
 
@@ -28,5 +32,30 @@ comparison_totals binary1_model(std::int32_t n);
 // binary2 and recbinary2: one for the equality test of each probe and one more for the ordering
 // test when it fails.
 comparison_totals binary2_model(std::int32_t n);
+
+// The methods below count one for each ordering test of the target against a key and one for
+// each equality test.
+
+// branchless: ceil(log2 n) halving steps and the final test, whatever the target.
+comparison_totals branchless_model(std::int32_t n);
+
+// eytzinger: one per level descended, and the final test unless the target is above every key.
+comparison_totals eytzinger_model(std::int32_t n);
+
+// interpolation: on keys 1, 3, ..., 2n - 1 the first probe lands on the target's place and the
+// second settles the side, so a search costs 3 (2 for the least key; 1 above the greatest).
+comparison_totals interpolation_model(std::int32_t n);
+
+// exponential: the galloping tests, the halving steps in the bracket, and the final test.
+comparison_totals exponential_model(std::int32_t n);
+
+// The bounds of each rule, as the algorithms' headers state them.
+std::int32_t sequential_bound(std::int32_t n);
+std::int32_t binary1_bound(std::int32_t n);
+std::int32_t binary2_bound(std::int32_t n);
+std::int32_t branchless_bound(std::int32_t n);
+std::int32_t eytzinger_bound(std::int32_t n);
+std::int32_t interpolation_bound(std::int32_t n);
+std::int32_t exponential_bound(std::int32_t n);
 
 }  // namespace velk_lab

@@ -209,7 +209,9 @@ constexpr std::string_view footer_text =
     "2r, not in it) it reports the mean comparisons of the half's searches, drawn as velk_ts "
     "draws them, and the exact mean over every target of the half; then the time per search in "
     "ns, wall clock and CPU, as the median of the repetitions with their min, max and median "
-    "absolute deviation, and the number of searches in each repetition.";
+    "absolute deviation, and the number of searches in each repetition; for eytzinger, which "
+    "searches a copy of the keys in breadth-first order, the time in ns of building that copy, "
+    "outside the timed searches.";
 
 constexpr std::string_view exit_statuses =
     "Exit status: 0 done, 1 a failure while running (nothing is written), 2 bad input.";
@@ -260,8 +262,9 @@ command parse_command_line(int argc, const char* const* argv) {
   };
   add("--methods", methods_text, "LIST",
       "comma-separated: sequential, binary1, recbinary1, binary2, recbinary2 (the library's "
-      "searches, each with its counting rule), std-find, std-lower-bound (uncounted baselines "
-      "on the same entries and targets), or all")
+      "textbook searches), branchless, eytzinger, interpolation, exponential (the searches "
+      "used in practice today), each with its counting rule; std-find, std-lower-bound "
+      "(uncounted baselines on the same entries and targets); or all")
       ->default_str(std::string(default_methods));
   add("--sizes", sizes_text, "LIST",
       fmt::format("comma-separated list sizes, each from 1 to {} entries, with an optional k "

@@ -42,6 +42,11 @@ struct row {
   std::int64_t comparisons = 0;
   // The comparisons of searching every target of the half once: all `size` of them.
   std::int64_t expected_comparisons = 0;
+  // For a method that searches a layout of its own built from the list (the eytzinger order), the
+  // wall time in ns of building it for this size, allocation included, outside the timed
+  // searches: the median of up to `repetitions` builds, as many as fit in the minimum time and at
+  // least one. Both halves search the same layout. None for the other methods.
+  std::optional<double> layout_ns;
   // Searches in each timed repetition, and the time per search of each repetition.
   std::int64_t timed_searches = 0;
   std::vector<double> wall_ns;

@@ -7,11 +7,13 @@
 #include <cmath>
 #include <cstddef>
 #include <ctime>
+#include <memory>
 #include <new>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "lab/errors.hpp"
 #include "lab/statistics.hpp"
@@ -109,6 +111,7 @@ std::int64_t known_answer(half which, key_type target) {
 // One half of one size, as every method of the plan searches it.
 struct half_job {
   entries run;
+  std::span<const searched_run> searched;  // what each method of the plan searches
   half which;
   std::span<const key_type> targets;  // the stream; its first `searches` are the half's searches
   std::span<std::int64_t> tally;      // one per target
@@ -126,8 +129,11 @@ struct half_job {
   throw run_failure(fmt::format("{}: key {} is not in the list", where, target));
 }
 
-// The untimed pass: the half's searches once each, checked, their comparisons added up.
-std::int64_t count_comparisons(const half_job& job, const method& m, progress& shown) {
+// The untimed pass: the half's searches once each, checked, their comparisons added up. A
+// search that counts more than the method's bound is as wrong as a wrong result.
+std::int64_t count_comparisons(const half_job& job, const method& m, const searched_run& in,
+                               progress& shown) {
+  const std::int32_t bound = m.bound(static_cast<std::int32_t>(job.run.size()));
   std::int64_t total = 0;
   for (std::int64_t i = 0; i < job.searches; ++i) {
     if (shown.due()) {
@@ -135,9 +141,14 @@ std::int64_t count_comparisons(const half_job& job, const method& m, progress& s
           fmt::format("{}: counting {}, {} of {} searches", job.stage, m.name, i, job.searches));
     }
     const key_type target = job.targets[static_cast<std::size_t>(i)];
-    const counted_search result = m.search(job.run, target);
+    const counted_search result = m.search(in, target);
     if ((result.found ? result.location : -1) != known_answer(job.which, target)) {
       wrong_result(job, m, target);
+    }
+    if (result.comparisons < 0 || result.comparisons > bound) {
+      throw run_failure(
+          fmt::format("{} counted {} comparisons for key {} at size {}, beyond its bound of {}",
+                      m.name, result.comparisons, target, job.run.size(), bound));
     }
     total += result.comparisons;
   }
@@ -160,10 +171,11 @@ void for_each_reached(std::size_t start, std::int64_t count, std::size_t length,
 
 // One timed run of `count` searches from the method's place in the stream, which it moves on.
 // The tally of every target reached is cleared before and checked after, off the clock.
-timing timed_run(const half_job& job, const method& m, std::size_t& cursor, std::int64_t count) {
+timing timed_run(const half_job& job, const method& m, const searched_run& in, std::size_t& cursor,
+                 std::int64_t count) {
   const std::size_t length = job.targets.size();
   for_each_reached(cursor, count, length, [&](std::size_t at, std::int64_t) { job.tally[at] = 0; });
-  const search_stream stream{job.run, job.targets, job.tally};
+  const search_stream stream{in, job.targets, job.tally};
   const auto wall_start = std::chrono::steady_clock::now();
   const double cpu_start = thread_cpu_seconds();
   m.timed(stream, cursor, count);
@@ -182,14 +194,15 @@ timing timed_run(const half_job& job, const method& m, std::size_t& cursor, std:
 // the minimum time; gives the searches that a repetition of the minimum time needs at the
 // faster of the two. A run that the system interrupts only ever looks slower, so the faster
 // one is the better estimate, and one interruption cannot make every repetition short.
-std::int64_t calibrate(const half_job& job, const method& m, std::size_t& cursor, double min_time) {
+std::int64_t calibrate(const half_job& job, const method& m, const searched_run& in,
+                       std::size_t& cursor, double min_time) {
   const double goal = min_time * calibration_share;
   constexpr int long_runs_wanted = 2;
   int long_runs = 0;
   double fastest = 0.0;  // seconds per search of the faster long run
   std::int64_t count = 1;
   for (;;) {
-    const timing t = timed_run(job, m, cursor, count);
+    const timing t = timed_run(job, m, in, cursor, count);
     if (t.wall >= goal || count >= most_searches) {
       const double per_search = std::max(t.wall, goal) / static_cast<double>(count);
       fastest = long_runs == 0 ? per_search : std::min(fastest, per_search);
@@ -230,8 +243,50 @@ class runner {
     return rows_[(method_index * plan_.sizes.size() + size_index) * 2 + h];
   }
 
+  // The list made ready for a method, and the time its layout takes to build on the method's
+  // rows. A build is timed whole, allocation and first touch of the pages included: what a
+  // program that searches the layout pays before its first search. It is built again, each time
+  // in place of the last, while the builds so far took less than the minimum time, up to the
+  // repetitions, and the median build is reported, so that one interruption of a short build
+  // does not stand for its cost.
+  std::unique_ptr<prepared_list> prepare(std::size_t method_index, std::size_t z, entries run) {
+    const method& m = *plan_.methods[method_index];
+    if (m.builds == layout::none) {
+      return std::make_unique<prepared_list>(m, run);
+    }
+    shown_.show(fmt::format("size {}: building the {} layout", run.size(), m.name));
+    std::unique_ptr<prepared_list> prepared;
+    std::vector<double> builds;
+    double spent = 0.0;
+    while (builds.empty() || (std::cmp_less(builds.size(), plan_.repetitions) &&
+                              spent < plan_.min_time * nanoseconds_per_second)) {
+      prepared.reset();
+      const auto start = std::chrono::steady_clock::now();
+      try {
+        prepared = std::make_unique<prepared_list>(m, run);
+      } catch (const std::bad_alloc&) {
+        throw run_failure(fmt::format("cannot allocate {} for the {} layout of {} entries",
+                                      amount_of_memory((run.size() + 1) * sizeof(key_type)), m.name,
+                                      run.size()));
+      }
+      const auto end = std::chrono::steady_clock::now();
+      builds.push_back(std::chrono::duration<double, std::nano>(end - start).count());
+      spent += builds.back();
+    }
+    for (const half which : {half::successful, half::unsuccessful}) {
+      row_of(method_index, z, which).layout_ns = summarize(builds).median;
+    }
+    return prepared;
+  }
+
   void measure_size(std::size_t z, entries run) {
     const std::int32_t n = plan_.sizes[z];
+    std::vector<std::unique_ptr<prepared_list>> prepared;
+    std::vector<searched_run> searched;
+    for (std::size_t i = 0; i < plan_.methods.size(); ++i) {
+      prepared.push_back(prepare(i, z, run));
+      searched.push_back(prepared.back()->searched());
+    }
     const std::int64_t searches = plan_.searches.value_or(std::min(n, default_searches_cap));
     shown_.show(fmt::format("size {}: drawing the targets", n));
     const size_targets drawn = draw_targets(n, searches, plan_.seed);
@@ -240,6 +295,7 @@ class runner {
     for (const half which : {half::successful, half::unsuccessful}) {
       const std::size_t step = z * 2 + (which == half::successful ? 1 : 2);
       half_job job{run,
+                   searched,
                    which,
                    which == half::successful ? drawn.successful : drawn.unsuccessful,
                    tally,
@@ -265,7 +321,7 @@ class runner {
       r.wall_ns.reserve(static_cast<std::size_t>(plan_.repetitions));
       r.cpu_ns.reserve(static_cast<std::size_t>(plan_.repetitions));
       if (!m.baseline) {
-        r.comparisons = count_comparisons(job, m, shown_);
+        r.comparisons = count_comparisons(job, m, job.searched[i], shown_);
         const comparison_totals totals = m.model(r.size);
         r.expected_comparisons =
             job.which == half::successful ? totals.successful : totals.unsuccessful;
@@ -274,7 +330,7 @@ class runner {
     for (std::size_t i = 0; i < count; ++i) {
       const method& m = *plan_.methods[i];
       shown_.show(fmt::format("{}: calibrating {}", job.stage, m.name));
-      iterations[i] = calibrate(job, m, cursors[i], plan_.min_time);
+      iterations[i] = calibrate(job, m, job.searched[i], cursors[i], plan_.min_time);
       row_of(i, z, job.which).timed_searches = iterations[i];
     }
     for (int repetition = 1; repetition <= plan_.repetitions; ++repetition) {
@@ -284,8 +340,9 @@ class runner {
           shown_.show(fmt::format("{}: timing {}, repetition {} of {}", job.stage, m.name,
                                   repetition, plan_.repetitions));
         }
-        timed_run(job, m, cursors[i], std::max(std::int64_t{1}, iterations[i] / warm_up_divisor));
-        const timing t = timed_run(job, m, cursors[i], iterations[i]);
+        timed_run(job, m, job.searched[i], cursors[i],
+                  std::max(std::int64_t{1}, iterations[i] / warm_up_divisor));
+        const timing t = timed_run(job, m, job.searched[i], cursors[i], iterations[i]);
         row& r = row_of(i, z, job.which);
         const auto searches = static_cast<double>(iterations[i]);
         r.wall_ns.push_back(t.wall * nanoseconds_per_second / searches);

@@ -8,7 +8,7 @@ namespace velk_lab {
 
 namespace {
 
-constexpr std::array<text_column, 15> columns{{
+constexpr std::array<text_column, 16> columns{{
     {"method", false},
     {"size", true},
     {"half", false},
@@ -24,6 +24,7 @@ constexpr std::array<text_column, 15> columns{{
     {"cpu max", true},
     {"cpu MAD", true},
     {"timed searches", true},
+    {"layout ns", true},
 }};
 
 std::string spread_cell(double percent) { return fmt::format("{:.1f}%", percent); }
@@ -65,7 +66,8 @@ std::vector<std::string> text_cells(const row& r) {
           time_cell(r.cpu.min),
           time_cell(r.cpu.max),
           spread_cell(r.cpu.mad_percent),
-          fmt::format("{}", r.timed_searches)};
+          fmt::format("{}", r.timed_searches),
+          r.layout_ns.has_value() ? time_cell(*r.layout_ns) : "-"};
 }
 
 std::string context_lines(const run_context& context) {

@@ -20,7 +20,8 @@ std::span<const text_column> text_columns();
 
 // The cells of `r`, one per column: comparisons to four decimals at most (exact whenever the
 // searches are a divisor of 10000, as by default they are), "-" for a baseline's; times in ns
-// to three significant digits at least; spreads in percent to one decimal.
+// to three significant digits at least; spreads in percent to one decimal; the layout's
+// building time like the other times, "-" for a method that builds none.
 std::vector<std::string> text_cells(const row& r);
 
 // A mean of comparisons to four decimals at most, without trailing zeros: 2.3, 13.2874.

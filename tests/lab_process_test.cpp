@@ -342,16 +342,28 @@ TEST(Velk, MemoryThatCannotBeHadIsARunTimeFailure) {
 #else
   const scratch_folder folder;
   const std::filesystem::path file = folder.path() / "rows.csv";
-  std::ofstream(file) << "an older report\n";
-  // 500M entries take 3.7 GiB; the address space is limited to 1 GiB.
-  const auto result = run_process({"/bin/sh", "-c",
-                                   std::string("ulimit -v 1048576 && exec ") + VELK +
-                                       " --sizes 10,500M --output " + file.string()});
-  EXPECT_EQ(result.out, "");
-  EXPECT_EQ(result.err, "velk: cannot allocate 3814.7 MiB for a list of 500000000 entries\n");
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_EQ(contents_of(file), "an older report\n");
-  EXPECT_EQ(names_in(folder.path()), std::vector<std::string>{"rows.csv"});
+  struct memory_case {
+    const char* arguments;
+    const char* err;
+  };
+  // The address space is limited to 1 GiB. 500M entries take 3.7 GiB; 100M entries take 763 MiB,
+  // and their breadth-first copy 381 MiB more.
+  for (const memory_case& c :
+       {memory_case{" --sizes 10,500M",
+                    "velk: cannot allocate 3814.7 MiB for a list of 500000000 entries\n"},
+        memory_case{" --methods eytzinger --sizes 100M",
+                    "velk: cannot allocate 381.5 MiB for the eytzinger layout of 100000000 "
+                    "entries\n"}}) {
+    std::ofstream(file) << "an older report\n";
+    const auto result = run_process({"/bin/sh", "-c",
+                                     std::string("ulimit -v 1048576 && exec ") + VELK +
+                                         c.arguments + " --output " + file.string()});
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, c.err);
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_EQ(contents_of(file), "an older report\n");
+    EXPECT_EQ(names_in(folder.path()), std::vector<std::string>{"rows.csv"});
+  }
 #endif
 }
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,8 @@ using velk_lab::half;
 using velk_lab::row;
 
 row measured_row(std::string_view method, std::int32_t size, half which, bool counted,
-                 std::vector<double> wall, std::vector<double> cpu) {
+                 std::vector<double> wall, std::vector<double> cpu,
+                 std::optional<double> layout_ns = std::nullopt) {
   row r;
   r.method = method;
   r.size = size;
@@ -28,6 +30,7 @@ row measured_row(std::string_view method, std::int32_t size, half which, bool co
   r.cpu_ns = std::move(cpu);
   r.wall = velk_lab::summarize(r.wall_ns);
   r.cpu = velk_lab::summarize(r.cpu_ns);
+  r.layout_ns = layout_ns;
   return r;
 }
 
@@ -39,6 +42,8 @@ const std::vector<row>& sample_rows() {
                    {1234.0, 1250.0, 1200.0}),
       measured_row("std-lower-bound", 10, half::unsuccessful, false, {81.25, 80.0, 90.0},
                    {81.0, 80.0, 90.0}),
+      measured_row("eytzinger", 10, half::successful, true, {3.5, 3.0, 4.0}, {3.5, 3.0, 4.0},
+                   1234.5),
   };
   return rows;
 }
@@ -80,45 +85,58 @@ TEST(LabReports, Table) {
             "--min-time 0.25 --output 'my results.txt'\n"
             "\n"
             "method           size  half          searches  comparisons  expected  wall ns  "
-            "wall min  wall max  wall MAD  cpu ns  cpu min  cpu max  cpu MAD  timed searches\n"
+            "wall min  wall max  wall MAD  cpu ns  cpu min  cpu max  cpu MAD  timed searches  "
+            "layout ns\n"
             "binary1            10  successful          10          2.3       2.5     4.50      "
-            "4.00      5.00     11.1%    4.25     4.00     5.00     5.9%         2500000\n"
+            "4.00      5.00     11.1%    4.25     4.00     5.00     5.9%         2500000          "
+            "-\n"
             "binary1            10  unsuccessful        10          2.3       2.5     18.5      "
-            "17.0      21.0      8.1%    18.0     17.0     20.0     5.6%         2500000\n"
+            "17.0      21.0      8.1%    18.0     17.0     20.0     5.6%         2500000          "
+            "-\n"
             "std-lower-bound    10  successful          10            -         -     1234      "
-            "1200      1250      1.3%    1234     1200     1250     1.3%         2500000\n"
+            "1200      1250      1.3%    1234     1200     1250     1.3%         2500000          "
+            "-\n"
             "std-lower-bound    10  unsuccessful        10            -         -     81.2      "
-            "80.0      90.0      1.5%    81.0     80.0     90.0     1.2%         2500000\n");
+            "80.0      90.0      1.5%    81.0     80.0     90.0     1.2%         2500000          "
+            "-\n"
+            "eytzinger          10  successful          10          2.3       2.5     3.50      "
+            "3.00      4.00     14.3%    3.50     3.00     4.00    14.3%         2500000       "
+            "1234\n");
 }
 
 TEST(LabReports, Csv) {
   EXPECT_EQ(velk_lab::csv_report(sample_context(), sample_rows()),
             "method,size,half,searches,comparisons,expected_comparisons,repetitions,"
             "timed_searches,wall_ns_median,wall_ns_min,wall_ns_max,wall_mad_percent,"
-            "cpu_ns_median,cpu_ns_min,cpu_ns_max,cpu_mad_percent\n"
+            "cpu_ns_median,cpu_ns_min,cpu_ns_max,cpu_mad_percent,layout_ns\n"
             "binary1,10,successful,10,2.3,2.5,3,2500000,4.5,4,5,11.11111111111111,4.25,4,5,"
-            "5.882352941176471\n"
+            "5.882352941176471,\n"
             "binary1,10,unsuccessful,10,2.3,2.5,3,2500000,18.5,17,21,8.108108108108109,18,17,20,"
-            "5.555555555555555\n"
+            "5.555555555555555,\n"
             "std-lower-bound,10,successful,10,,,3,2500000,1234.5,1200,1250,1.2555690562980963,"
-            "1234,1200,1250,1.2965964343598055\n"
+            "1234,1200,1250,1.2965964343598055,\n"
             "std-lower-bound,10,unsuccessful,10,,,3,2500000,81.25,80,90,1.5384615384615385,81,"
-            "80,90,1.2345679012345678\n");
+            "80,90,1.2345679012345678,\n"
+            "eytzinger,10,successful,10,2.3,2.5,3,2500000,3.5,3,4,14.285714285714286,3.5,3,4,"
+            "14.285714285714286,1234.5\n");
 }
 
 TEST(LabReports, Markdown) {
   EXPECT_EQ(velk_lab::markdown_report(sample_context(), sample_rows()),
             "| method | size | half | searches | comparisons | expected | wall ns | wall min | "
-            "wall max | wall MAD | cpu ns | cpu min | cpu max | cpu MAD | timed searches |\n"
-            "|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n"
+            "wall max | wall MAD | cpu ns | cpu min | cpu max | cpu MAD | timed searches | "
+            "layout ns |\n"
+            "|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n"
             "| binary1 | 10 | successful | 10 | 2.3 | 2.5 | 4.50 | 4.00 | 5.00 | 11.1% | 4.25 | "
-            "4.00 | 5.00 | 5.9% | 2500000 |\n"
+            "4.00 | 5.00 | 5.9% | 2500000 | - |\n"
             "| binary1 | 10 | unsuccessful | 10 | 2.3 | 2.5 | 18.5 | 17.0 | 21.0 | 8.1% | 18.0 | "
-            "17.0 | 20.0 | 5.6% | 2500000 |\n"
+            "17.0 | 20.0 | 5.6% | 2500000 | - |\n"
             "| std-lower-bound | 10 | successful | 10 | - | - | 1234 | 1200 | 1250 | 1.3% | 1234 "
-            "| 1200 | 1250 | 1.3% | 2500000 |\n"
+            "| 1200 | 1250 | 1.3% | 2500000 | - |\n"
             "| std-lower-bound | 10 | unsuccessful | 10 | - | - | 81.2 | 80.0 | 90.0 | 1.5% | 81.0 "
-            "| 80.0 | 90.0 | 1.2% | 2500000 |\n");
+            "| 80.0 | 90.0 | 1.2% | 2500000 | - |\n"
+            "| eytzinger | 10 | successful | 10 | 2.3 | 2.5 | 3.50 | 3.00 | 4.00 | 14.3% | 3.50 | "
+            "3.00 | 4.00 | 14.3% | 2500000 | 1234 |\n");
 }
 
 TEST(LabReports, JsonIsGoogleBenchmarksDocument) {
@@ -142,7 +160,7 @@ TEST(LabReports, JsonIsGoogleBenchmarksDocument) {
             "--min-time 0.25 --output 'my results.txt'");
 
   const nlohmann::json& benchmarks = document.at("benchmarks");
-  ASSERT_EQ(benchmarks.size(), 4U * (3 + 3));  // per row: three repetitions, three aggregates
+  ASSERT_EQ(benchmarks.size(), 5U * (3 + 3));  // per row: three repetitions, three aggregates
   EXPECT_EQ(benchmarks[0],
             nlohmann::json::parse(R"({"name": "binary1/10/successful", "family_index": 0,
               "per_family_instance_index": 0, "run_name": "binary1/10/successful",
@@ -169,6 +187,13 @@ TEST(LabReports, JsonIsGoogleBenchmarksDocument) {
   EXPECT_EQ(benchmarks[18].at("per_family_instance_index"), 1);
   EXPECT_EQ(benchmarks[21].at("name"), "std-lower-bound/10/unsuccessful_mean");
   EXPECT_DOUBLE_EQ(benchmarks[21].at("real_time").get<double>(), (81.25 + 80.0 + 90.0) / 3.0);
+  // The layout's building time, on the rows of the method that builds one and on none other.
+  EXPECT_FALSE(benchmarks[0].contains("layout_ns"));
+  EXPECT_EQ(benchmarks[24].at("name"), "eytzinger/10/successful");
+  EXPECT_EQ(benchmarks[24].at("layout_ns"), 1234.5);
+  EXPECT_EQ(benchmarks[28].at("aggregate_name"), "median");
+  EXPECT_EQ(benchmarks[28].at("layout_ns"), 1234.5);
+  EXPECT_EQ(benchmarks[29].at("layout_ns"), 0.0);
 }
 
 TEST(LabReports, JsonWithoutASeed) {

@@ -25,7 +25,9 @@ namespace {
 using velk_lab::comparison_totals;
 using velk_lab::half;
 using velk_lab::method;
+using velk_lab::prepared_list;
 using velk_lab::row;
+using velk_lab::searched_run;
 using velk_sr::key_type;
 using velk_sr::list_entry;
 using velk_sr::algorithms::counted_search;
@@ -49,13 +51,20 @@ std::vector<const method*> counted_methods() {
   return counted;
 }
 
-// Every key of the list and every key one above each, each searched once.
+// Every key of the list and every key one above each, each searched once; no search may count
+// more than the method's bound.
 comparison_totals brute_force(const method& m, std::int32_t n) {
   const std::vector<list_entry> list = odd_keys(n);
+  const prepared_list prepared(m, list);
+  const std::int32_t bound = m.bound(n);
   comparison_totals totals;
   for (std::int32_t r = 1; r <= n; ++r) {
-    totals.successful += m.search(list, 2 * r - 1).comparisons;
-    totals.unsuccessful += m.search(list, 2 * r).comparisons;
+    const counted_search hit = m.search(prepared.searched(), 2 * r - 1);
+    const counted_search miss = m.search(prepared.searched(), 2 * r);
+    EXPECT_LE(hit.comparisons, bound) << 2 * r - 1;
+    EXPECT_LE(miss.comparisons, bound) << 2 * r;
+    totals.successful += hit.comparisons;
+    totals.unsuccessful += miss.comparisons;
   }
   return totals;
 }
@@ -76,8 +85,9 @@ TEST(LabModels, EveryCountedMethodsModelIsTheSumOverEveryTarget) {
   }
 }
 
-TEST(LabModels, BinaryModelsHoldFarBeyondTheBoundedList) {
-  for (const char* name : {"binary1", "binary2"}) {
+TEST(LabModels, LogarithmicModelsHoldFarBeyondTheBoundedList) {
+  for (const char* name :
+       {"binary1", "binary2", "branchless", "eytzinger", "interpolation", "exponential"}) {
     const method& m = *velk_lab::find_method(name);
     for (const std::int32_t n : {1000000, 1048576, 1048577}) {
       SCOPED_TRACE(std::string(name) + " at " + std::to_string(n));
@@ -119,6 +129,8 @@ std::vector<row> measure_quietly(const velk_lab::plan& p) {
 comparison_totals counted_as_velk_ts_would(const method& m, std::int32_t n, std::int64_t searches,
                                            std::optional<std::int32_t> seed) {
   const std::vector<list_entry> list = odd_keys(n);
+  const prepared_list prepared(m, list);
+  const searched_run in = prepared.searched();
   const random_int::range ri_range(n);
   random_int::generator g = ri_range.make_generator();
   if (seed.has_value()) {
@@ -126,10 +138,10 @@ comparison_totals counted_as_velk_ts_would(const method& m, std::int32_t n, std:
   }
   comparison_totals totals;
   for (std::int64_t i = 0; i < searches; ++i) {
-    totals.successful += m.search(list, 2 * ri_range.random(g) - 1).comparisons;
+    totals.successful += m.search(in, 2 * ri_range.random(g) - 1).comparisons;
   }
   for (std::int64_t i = 0; i < searches; ++i) {
-    totals.unsuccessful += m.search(list, 2 * ri_range.random(g)).comparisons;
+    totals.unsuccessful += m.search(in, 2 * ri_range.random(g)).comparisons;
   }
   return totals;
 }
@@ -159,6 +171,38 @@ TEST(LabRunner, RowsComeInMethodSizeHalfOrderWithTheirCountsAndModels) {
       }
     }
   }
+}
+
+// The methods of today beside binary1 from one entry to ten million: every result checked (a
+// wrong one or a count beyond a method's bound would end the run), the counts those of the
+// half's searches, and the layout's building time on eytzinger's rows only.
+TEST(LabRunner, MethodsOfTodayFromOneEntryToTenMillion) {
+  const std::vector<std::int32_t> sizes{1, 2, 3, 10, 1000, 100000, 10000000};
+  std::vector<const method*> methods;
+  for (const char* name : {"branchless", "eytzinger", "interpolation", "exponential", "binary1"}) {
+    methods.push_back(velk_lab::find_method(name));
+  }
+  const std::vector<row> rows = measure_quietly(quick_plan(methods, sizes));
+  ASSERT_EQ(rows.size(), methods.size() * sizes.size() * 2);
+  for (const row& r : rows) {
+    SCOPED_TRACE(std::string(r.method) + " at " + std::to_string(r.size));
+    const method& m = *velk_lab::find_method(r.method);
+    const double bound = m.bound(r.size);
+    EXPECT_LE(r.mean_comparisons(), bound);
+    EXPECT_LE(r.mean_expected_comparisons(), bound);
+    EXPECT_EQ(r.layout_ns.has_value(), r.method == "eytzinger");
+    if (r.layout_ns.has_value()) {
+      EXPECT_GT(*r.layout_ns, 0.0);
+    }
+  }
+  const auto row_at = [&](std::string_view name, std::int32_t size) {
+    return *std::find_if(rows.begin(), rows.end(),
+                         [&](const row& r) { return r.method == name && r.size == size; });
+  };
+  const comparison_totals counted =
+      counted_as_velk_ts_would(*velk_lab::find_method("eytzinger"), 10000000, 10000, std::nullopt);
+  EXPECT_EQ(row_at("eytzinger", 10000000).comparisons, counted.successful);
+  EXPECT_EQ(row_at("branchless", 10000000).comparisons, 10000 * 25);
 }
 
 TEST(LabRunner, SequentialAndBinary1CountWhatVelkTsReports) {
@@ -227,14 +271,17 @@ TEST(LabRunner, BaselinesAreTimedButNotCounted) {
 }
 
 // Searches that go wrong on one target each, like a broken algorithm would.
-counted_search misses_key_7(entries run, key_type target) {
-  return target == 7 ? counted_search{false, 4, 1} : velk_sr::algorithms::binary1(run, target);
+counted_search misses_key_7(const searched_run& in, key_type target) {
+  return target == 7 ? counted_search{false, 4, 1} : velk_sr::algorithms::binary1(in.run, target);
 }
-counted_search finds_key_8(entries run, key_type target) {
-  return target == 8 ? counted_search{true, 4, 0} : velk_sr::algorithms::binary1(run, target);
+counted_search finds_key_8(const searched_run& in, key_type target) {
+  return target == 8 ? counted_search{true, 4, 0} : velk_sr::algorithms::binary1(in.run, target);
 }
-counted_search misplaces_key_19(entries run, key_type target) {
-  return target == 19 ? counted_search{true, 9, 4} : velk_sr::algorithms::binary1(run, target);
+counted_search misplaces_key_19(const searched_run& in, key_type target) {
+  return target == 19 ? counted_search{true, 9, 4} : velk_sr::algorithms::binary1(in.run, target);
+}
+counted_search overcounts_key_5(const searched_run& in, key_type target) {
+  return target == 5 ? counted_search{true, 3, 6} : velk_sr::algorithms::binary1(in.run, target);
 }
 
 TEST(LabRunner, AWrongResultEndsTheRunAndNamesTheKey) {
@@ -244,8 +291,12 @@ TEST(LabRunner, AWrongResultEndsTheRunAndNamesTheKey) {
   };
   // A counted method fails in the counting pass; a baseline, which has none, in the timing.
   const wrong_case cases[] = {
-      {velk_lab::counted_method<misses_key_7>("misses-7", velk_lab::binary1_model),
+      {velk_lab::counted_method<misses_key_7>("misses-7", velk_lab::binary1_model,
+                                              velk_lab::binary1_bound),
        "misses-7 gave a wrong result at size 10: key 7 is at position 4"},
+      {velk_lab::counted_method<overcounts_key_5>("overcounts-5", velk_lab::binary1_model,
+                                                  velk_lab::binary1_bound),
+       "overcounts-5 counted 6 comparisons for key 5 at size 10, beyond its bound of 5"},
       {velk_lab::baseline_method<finds_key_8>("finds-8"),
        "finds-8 gave a wrong result at size 10: key 8 is not in the list"},
       {velk_lab::baseline_method<misplaces_key_19>("misplaces-19"),
@@ -320,7 +371,8 @@ TEST(LabOptions, EveryOptionTakesItsValue) {
   const velk_lab::options& o = c.settings;
   EXPECT_EQ(names_of(o.measured.methods),
             (std::vector<std::string_view>{"sequential", "binary1", "recbinary1", "binary2",
-                                           "recbinary2", "std-find", "std-lower-bound"}));
+                                           "recbinary2", "branchless", "eytzinger", "interpolation",
+                                           "exponential", "std-find", "std-lower-bound"}));
   EXPECT_EQ(o.measured.sizes, (std::vector<std::int32_t>{1, 10000, 1000000, 1073741823}));
   EXPECT_EQ(o.measured.searches, 2000);
   EXPECT_EQ(o.measured.repetitions, 3);
@@ -356,10 +408,11 @@ TEST(LabOptions, BadInputNamesTheOptionAndTheValue) {
   const bad_case cases[] = {
       {{"--methods", "binary3"},
        "--methods: 'binary3' is not a method (choose from sequential, binary1, recbinary1, "
-       "binary2, recbinary2, std-find, std-lower-bound, or all)"},
+       "binary2, recbinary2, branchless, eytzinger, interpolation, exponential, std-find, "
+       "std-lower-bound, or all)"},
       {{"--methods", "binary1,"},
-       "--methods: '' is not a method (choose from sequential, "
-       "binary1, recbinary1, binary2, recbinary2, std-find, "
+       "--methods: '' is not a method (choose from sequential, binary1, recbinary1, binary2, "
+       "recbinary2, branchless, eytzinger, interpolation, exponential, std-find, "
        "std-lower-bound, or all)"},
       {{"--methods", "all,binary2"}, "--methods: 'binary2' is given twice"},
       {{"--sizes", "10,ten"},

@@ -1,0 +1,46 @@
+// The search methods that programs use today beside the textbook ones: branch-free halving with
+// prefetch, interpolation with a guard, and galloping. Each searches an ascending run as the
+// algorithms of algorithms.hpp do, gives the same contract (found, and then the lowest position
+// whose key equals the target) and counts by the same words: one for each ordering test of the
+// target against a key, one for each equality test. The breadth-first layout is in eytzinger.hpp.
+#pragma once
+
+#include "algorithms.hpp"
+
+namespace velk_sr::algorithms {
+
+// Halves a length rather than moving two bounds: the range of `length` entries from `first`
+// loses its lower half when the key just below its middle is smaller than the target, its upper
+// half otherwise, with a conditional move and no branch on the outcome, until one entry is left;
+// that entry is tested for equality. Once the run is larger than the processor's level-2 cache,
+// each step prefetches the entries of both possible next probes, so that the memory works on the
+// next step while this one waits.
+//
+// Counts one for each halving step (an ordering test) and one for the final equality test:
+// ceil(log2 size) + 1 for every target, none when the run is empty. Not found: `location` is 0.
+counted_search branchless(entries run, key_type target);
+
+// Interpolation search for the lowest position whose key is not smaller than the target, then
+// one equality test there. Each probe is placed where the target's value lies between the keys
+// at the two ends of the range (64-bit arithmetic, so any 32-bit keys and targets; equal keys at
+// the ends place it at the end the target lies towards), and the probe's ordering test drops one
+// side of it. Whenever two interpolated probes in a row each leave more than half of the range,
+// the next probe halves it, so no input takes more than 3 floor(log2 size) + 3 probes.
+//
+// Counts one for each probe (an ordering test) and one for the final equality test, which is
+// made unless every key is smaller than the target: at most 3 floor(log2 size) + 4. Reading the
+// keys at the range's ends to place a probe tests nothing and counts nothing. Not found:
+// `location` is 0.
+counted_search interpolation(entries run, key_type target);
+
+// Exponential (galloping) search from the front: tests the keys at positions 1, 2, 4, 8, ...
+// until one is not smaller than the target or the next would lie beyond the run, then narrows the
+// bracket between the last two positions as branchless does, and tests the position it ends on
+// for equality.
+//
+// Counts one for each galloping test and each halving step (ordering tests) and one for the
+// final equality test: at most 2 ceil(log2 size) + 1, fewer the nearer the front the target
+// lies; none when the run is empty. Not found: `location` is 0.
+counted_search exponential(entries run, key_type target);
+
+}  // namespace velk_sr::algorithms
