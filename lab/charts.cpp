@@ -1,12 +1,13 @@
 #include "charts.hpp"
 
-#include <fmt/core.h>
+#include <fmt/format.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <initializer_list>
+#include <iterator>
 #include <vector>
 
 #include "lab/chart_axes.hpp"
@@ -165,7 +166,8 @@ std::string line_through(const std::vector<std::pair<double, double>>& points,
   }
   std::string coordinates;
   for (const auto& [x, y] : points) {
-    coordinates += (coordinates.empty() ? "" : " ") + number(x) + "," + number(y);
+    fmt::format_to(std::back_inserter(coordinates), "{}{},{}", coordinates.empty() ? "" : " ",
+                   number(x), number(y));
   }
   return fmt::format(
       R"(<polyline points="{}" fill="none" stroke="{}" stroke-width="{}" stroke-linejoin="round"{}/>)",
@@ -458,7 +460,8 @@ std::string time_spread(const panel& p, const method_rows& m, std::size_t side) 
   outline.insert(outline.end(), lower.rbegin(), lower.rend());
   std::string corners;
   for (const auto& [x, y] : outline) {
-    corners += (corners.empty() ? "" : " ") + number(x) + "," + number(y);
+    fmt::format_to(std::back_inserter(corners), "{}{},{}", corners.empty() ? "" : " ", number(x),
+                   number(y));
   }
   return fmt::format(R"(<polygon points="{}" fill="{}" fill-opacity="0.18" stroke="none"/>)",
                      corners, m.style.colour);

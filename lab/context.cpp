@@ -1,5 +1,6 @@
 #include "context.hpp"
 
+#include <fmt/format.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace velk_lab {
 
@@ -23,12 +25,12 @@ std::string date_now() {
   }
   std::array<char, 32> text{};
   const std::size_t length = std::strftime(text.data(), text.size(), "%Y-%m-%dT%H:%M:%S%z", &local);
-  std::string date(text.data(), length);
+  const std::string_view date(text.data(), length);
   // strftime gives the offset as +0200; ISO 8601's extended form wants +02:00.
-  if (date.size() >= 5) {
-    date.insert(date.size() - 2, ":");
+  if (date.size() < 5) {
+    return std::string(date);
   }
-  return date;
+  return fmt::format("{}:{}", date.substr(0, date.size() - 2), date.substr(date.size() - 2));
 }
 
 std::string host_name() {

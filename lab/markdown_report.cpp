@@ -1,3 +1,6 @@
+#include <fmt/format.h>
+
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -11,7 +14,7 @@ std::string markdown_report(const run_context& /*context*/, std::span<const row>
   std::string heading = "|";
   std::string alignment = "|";
   for (const text_column& c : text_columns()) {
-    heading += " " + std::string(c.heading) + " |";
+    fmt::format_to(std::back_inserter(heading), " {} |", c.heading);
     alignment += c.numeric ? "---:|" : "---|";
   }
   std::string text = heading + "\n" + alignment + "\n";
