@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <initializer_list>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 #include "lab/chart_axes.hpp"
@@ -245,6 +246,19 @@ std::string method_sample(const look& style, bool dashed) {
          marker_at(style.marker, style.colour, sample_width / 2, 0, "");
 }
 
+// Nanoseconds in the unit that suits them, to three significant digits at least: 812 ns,
+// 1.23 µs, 40.1 ms.
+std::string duration_cell(double ns) {
+  constexpr std::array<std::pair<double, std::string_view>, 3> units{
+      {{1e9, "s"}, {1e6, "ms"}, {1e3, "µs"}}};
+  for (const auto& [scale, unit] : units) {
+    if (ns >= scale) {
+      return time_cell(ns / scale) + " " + std::string(unit);
+    }
+  }
+  return time_cell(ns) + " ns";
+}
+
 // "1 entry", "10 entries".
 std::string entries(std::int32_t size) {
   return fmt::format("{} {}", size, size == 1 ? "entry" : "entries");
@@ -305,6 +319,7 @@ double expected_mean(const row& r) { return r.mean_expected_comparisons(); }
 double median_time(const row& r) { return r.wall.median; }
 double least_time(const row& r) { return r.wall.min; }
 double greatest_time(const row& r) { return r.wall.max; }
+double layout_time(const row& r) { return r.layout_ns.value_or(0.0); }
 
 // Every value of `taken` over the rows of `methods`, both halves.
 std::vector<double> values_of(const std::vector<method_rows>& methods,
@@ -337,12 +352,13 @@ std::vector<std::pair<double, double>> points_of(const panel& p,
 
 std::string_view half_word(std::size_t side) { return side == 0 ? "successful" : "unsuccessful"; }
 
-// A method's markers on one half, grouped under a title that names the method and the half,
-// each with the tooltip `say` gives for its row.
-std::string markers_of(const panel& p, const method_rows& m, std::size_t side, row_value value,
+// The markers of `rows` of a method, grouped under a title that names the method and what
+// they show, each with the tooltip `say` gives for its row.
+std::string markers_of(const panel& p, const method_rows& m, const std::vector<const row*>& rows,
+                       std::string_view shown, row_value value,
                        std::string (*say)(const method_rows& m, const row& r)) {
-  std::string out = fmt::format("<g><title>{}, {}</title>", escaped(m.name), half_word(side));
-  for (const row* r : m.halves[side]) {
+  std::string out = fmt::format("<g><title>{}, {}</title>", escaped(m.name), shown);
+  for (const row* r : rows) {
     if (p.shows(value(*r))) {
       out += marker_at(m.style.marker, m.style.colour, p.x(r->size), p.y(value(*r)), say(m, *r));
     }
@@ -426,11 +442,13 @@ std::string comparisons_panel(const panel& p, std::size_t side,
     if (measured.size() > 1) {  // a single point is its marker alone
       out += line_through(measured, m.style.colour, false, 2);
     }
-    out += markers_of(p, m, side, measured_mean, [](const method_rows& of, const row& r) {
-      return fmt::format("{}, {}, {}: {} comparisons measured, {} expected", of.name,
-                         entries(r.size), half_name(r.which), mean_cell(r.mean_comparisons()),
-                         mean_cell(r.mean_expected_comparisons()));
-    });
+    out += markers_of(p, m, m.halves[side], half_word(side), measured_mean,
+                      [](const method_rows& of, const row& r) {
+                        return fmt::format("{}, {}, {}: {} comparisons measured, {} expected",
+                                           of.name, entries(r.size), half_name(r.which),
+                                           mean_cell(r.mean_comparisons()),
+                                           mean_cell(r.mean_expected_comparisons()));
+                      });
   }
   return out + "</g>\n";
 }
@@ -481,11 +499,13 @@ std::string time_panel(const panel& p, std::size_t side, const std::vector<metho
     }
   }
   for (const method_rows& m : methods) {
-    out += markers_of(p, m, side, median_time, [](const method_rows& of, const row& r) {
-      return fmt::format("{}, {}, {}: median {} ns, {} to {} ns over {} repetitions", of.name,
-                         entries(r.size), half_name(r.which), time_cell(r.wall.median),
-                         time_cell(r.wall.min), time_cell(r.wall.max), r.wall_ns.size());
-    });
+    out += markers_of(p, m, m.halves[side], half_word(side), median_time,
+                      [](const method_rows& of, const row& r) {
+                        return fmt::format(
+                            "{}, {}, {}: median {} ns, {} to {} ns over {} repetitions", of.name,
+                            entries(r.size), half_name(r.which), time_cell(r.wall.median),
+                            time_cell(r.wall.min), time_cell(r.wall.max), r.wall_ns.size());
+                      });
   }
   return out + "</g>\n";
 }
@@ -581,6 +601,51 @@ std::string time_chart(std::span<const row> rows) {
           panels_in_words, axis_span(across, sizes_label), axis_span(up, round_duration)) +
       series_in_words(methods, [](const row& r) { return time_cell(r.wall.median) + " ns"; });
   return svg_document("time", "Time per search against list size", description, height, body);
+}
+
+std::string layout_chart(std::span<const row> rows) {
+  // Both halves search the same layout, built once per size: the rows of one half suffice.
+  std::vector<method_rows> methods = methods_of(rows);
+  for (method_rows& m : methods) {
+    std::vector<const row*>& built = m.halves[0];
+    std::erase_if(built, [](const row* r) { return !r->layout_ns.has_value(); });
+    m.halves[1].clear();
+  }
+  std::erase_if(methods, [](const method_rows& m) { return m.halves[0].empty(); });
+  if (methods.empty()) {
+    return "";
+  }
+  const axis across = log_axis(values_of(methods_of(rows), {list_size}), 1.0, sizes_label);
+  const axis up = log_axis(values_of(methods, {layout_time}), 0.0, round_duration);
+  constexpr double right_margin = 32;
+  const panel p{across, up, plot_left[0], chart_width - plot_left[0] - right_margin};
+  std::string body = "<g>" + panel_frame(p, "Once per size, for both halves");
+  for (const method_rows& m : methods) {
+    const auto built = points_of(p, m.halves[0], layout_time);
+    if (built.size() > 1) {
+      body += line_through(built, m.style.colour, false, 2);
+    }
+    body += markers_of(p, m, m.halves[0], "layout", layout_time,
+                       [](const method_rows& of, const row& r) {
+                         return fmt::format("{}, {}: the layout built in {}", of.name,
+                                            entries(r.size), duration_cell(*r.layout_ns));
+                       });
+  }
+  body += "</g>\n" + vertical_title("building time (logarithmic)");
+  const look grey{key_colour, markers[0], false};
+  const auto [legend_text, height] =
+      legend({method_items(methods), {{method_sample(grey, false), "median of repeated builds"}}});
+  body += legend_text;
+  std::string description =
+      fmt::format("One panel. List size {}; time to build the layout {}.",
+                  axis_span(across, sizes_label), axis_span(up, round_duration));
+  for (const method_rows& m : methods) {
+    description += fmt::format(" {}: {}.", m.name, span_in_words(m.halves[0], [](const row& r) {
+                                 return duration_cell(*r.layout_ns);
+                               }));
+  }
+  return svg_document("layout", "Layout building time against list size", description, height,
+                      body);
 }
 
 }  // namespace velk_lab

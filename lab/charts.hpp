@@ -28,4 +28,9 @@ std::string comparisons_chart(std::span<const row> rows);
 // dashed.
 std::string time_chart(std::span<const row> rows);
 
+// The time of building a method's own layout of the list (such as the breadth-first order)
+// against list size, both axes logarithmic, in one panel: both halves search the same layout.
+// Empty when no method of the run builds one.
+std::string layout_chart(std::span<const row> rows);
+
 }  // namespace velk_lab

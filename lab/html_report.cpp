@@ -142,6 +142,10 @@ constexpr std::string_view time_caption =
     "the greatest. Each repetition times many searches on a stream of fresh targets, so this is "
     "the time of a search among many, not of a lone one.";
 
+constexpr std::string_view layout_caption =
+    "The wall-clock time of building a method's own layout of the list, once per size and "
+    "outside the timed searches: the median of repeated builds.";
+
 }  // namespace
 
 std::string html_report(const run_context& context, std::span<const row> rows) {
@@ -167,6 +171,9 @@ std::string html_report(const run_context& context, std::span<const row> rows) {
               : chart_section("comparisons", "Comparisons per search", comparisons,
                               comparisons_caption);
   page += chart_section("time", "Time per search", time_chart(rows), time_caption);
+  if (const std::string layout = layout_chart(rows); !layout.empty()) {
+    page += chart_section("layout", "Building the layout", layout, layout_caption);
+  }
   page += rows_section(rows);
   return page + "</main>\n</body>\n</html>\n";
 }

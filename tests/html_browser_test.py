@@ -360,7 +360,7 @@ def test(velk, chromium, work):
     quick = ["--min-time", "0.002", "--repetitions", "3"]
     # The whole page, written beside a csv report of the same rows.
     full, rows_file = os.path.join(work, "full.html"), os.path.join(work, "rows.csv")
-    run_velk(velk, ["--methods", "sequential,binary1,binary2,std-lower-bound", "--sizes",
+    run_velk(velk, ["--methods", "sequential,binary1,eytzinger,std-lower-bound", "--sizes",
                     "1,10,100,1000,10000", *quick, "--format", "csv", "--output", rows_file,
                     "--html", full])
     with open(rows_file, encoding="utf-8") as rows_text:
@@ -368,7 +368,9 @@ def test(velk, chromium, work):
     check(len(rows) == 4 * 5 * 2, f"the csv report has {len(rows)} rows")
     methods = list(dict.fromkeys(row["method"] for row in rows))
     sizes = list(dict.fromkeys(row["size"] for row in rows))
-    counted = sum(1 for row in rows if row["comparisons"])
+    # A marker per counted row, per row, and per size whose layout was built.
+    markers = sum(1 for row in rows if row["comparisons"]) + len(rows) + len(
+        {row["size"] for row in rows if row["layout_ns"]})
     # A single method at a single size, and that size 1; and a run of baselines alone.
     single, baseline = os.path.join(work, "single.html"), os.path.join(work, "baseline.html")
     run_velk(velk, ["--methods", "binary1", "--sizes", "1", *quick, "--html", single])
@@ -378,7 +380,7 @@ def test(velk, chromium, work):
         browser = Browser(chromium, profile)
         try:
             browser.open_page()
-            check_page(browser, full, "full page", methods, sizes, 2, counted + len(rows))
+            check_page(browser, full, "full page", methods, sizes, 3, markers)
             check_page(browser, single, "one method at size 1", ["binary1"], ["1"], 2, 4)
             check_page(browser, baseline, "baselines alone", ["std-find"], ["1000"], 1, 2)
         except Failure as failed:

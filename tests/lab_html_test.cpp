@@ -326,6 +326,33 @@ TEST(LabHtml, ARunOfOneSizeOneMethodOrBaselinesAloneStillGivesCharts) {
   EXPECT_NE(page.find("<p>No method of this run counts its comparisons.</p>"), std::string::npos);
 }
 
+// A method that builds a layout of its own gets a third chart, of the building time; the
+// others draw none.
+TEST(LabHtml, LayoutBuildingTimeHasAChartOfItsOwn) {
+  std::vector<row> rows = several_rows();
+  EXPECT_EQ(velk_lab::layout_chart(rows), "");
+  for (const std::int32_t n : {10, 1000, 10000}) {
+    for (const half which : {half::successful, half::unsuccessful}) {
+      row built = measured_row("eytzinger", n, which, true, std::int64_t{n} * 4, {9, 10, 11});
+      built.layout_ns = 40.0 * n;
+      rows.push_back(built);
+    }
+  }
+  const std::string chart = velk_lab::layout_chart(rows);
+  expect_self_contained_and_finite(chart);
+  EXPECT_EQ(count_of(chart, ": the layout built in "), 3U);  // a marker per size, not per half
+  EXPECT_NE(chart.find("<title>eytzinger, 10000 entries: the layout built in 400 µs</title>"),
+            std::string::npos);
+  EXPECT_NE(chart.find("List size from 10 to 10k on a logarithmic axis; time to build the layout "
+                       "from 100 ns to 1 ms on a logarithmic axis. eytzinger: 400 ns at 10 "
+                       "entries to 400 µs at 10000 entries."),
+            std::string::npos);
+  EXPECT_EQ(chart.find("binary1"), std::string::npos);
+  const std::string page = velk_lab::html_report(sample_context(), rows);
+  EXPECT_EQ(count_of(page, "<svg "), 3U);
+  EXPECT_NE(page.find("<h2 id=\"layout\">Building the layout</h2>"), std::string::npos);
+}
+
 TEST(LabHtml, MarkupIsEscapedInContentAndAttributes) {
   EXPECT_EQ(velk_lab::escaped("a<b>&'c\"d"), "a&lt;b&gt;&amp;&#39;c&quot;d");
   EXPECT_EQ(velk_lab::escaped("µs"), "µs");
