@@ -8,9 +8,10 @@ a title and a description that reach the accessibility tree and its markers insi
 that a screenshot is not blank and that the page prints.
 
     html_browser_test.py --velk VELK --chromium CHROMIUM --work FOLDER
-    html_browser_test.py --chromium CHROMIUM --screenshot OUT.png PAGE.html
+    html_browser_test.py --chromium CHROMIUM --screenshot OUT.png [--part ID] PAGE.html
 
-The second form only takes a screenshot of a page, as the README's is made.
+The second form only takes a screenshot of a page, or of one of its sections (comparisons,
+time, layout, rows), as the README's are made.
 Needs nothing but Python's standard library and Chromium; a tool that is missing fails the
 test with a line that says so.
 """
@@ -178,11 +179,19 @@ class Browser:
               f"the page could not evaluate {expression!r}: {result.get('exceptionDetails')}")
         return result["result"].get("value")
 
-    def screenshot(self):
-        """The whole page as PNG bytes."""
-        metrics = self.send("Page.getLayoutMetrics")
-        size = metrics["cssContentSize"]
-        clip = {"x": 0, "y": 0, "width": size["width"], "height": size["height"], "scale": 1}
+    def screenshot(self, part=None):
+        """The whole page, or the section whose heading has the id `part`, as PNG bytes."""
+        if part is None:
+            metrics = self.send("Page.getLayoutMetrics")
+            size = metrics["cssContentSize"]
+            clip = {"x": 0, "y": 0, "width": size["width"], "height": size["height"], "scale": 1}
+        else:
+            box = self.evaluate(
+                "(() => { const h = document.getElementById(" + json.dumps(part) + ");"
+                " if (!h) return null; const r = h.closest('section').getBoundingClientRect();"
+                " return [r.left + scrollX, r.top + scrollY, r.width, r.height]; })()")
+            check(box is not None, f"the page has no section '{part}'")
+            clip = {"x": box[0], "y": box[1], "width": box[2], "height": box[3], "scale": 1}
         shot = self.send("Page.captureScreenshot",
                          {"format": "png", "captureBeyondViewport": True, "clip": clip})
         return base64.b64decode(shot["data"])
@@ -389,14 +398,14 @@ def test(velk, chromium, work):
             browser.close()
 
 
-def screenshot(chromium, page, out):
+def screenshot(chromium, page, out, part):
     with tempfile.TemporaryDirectory() as profile:
         browser = Browser(chromium, profile)
         try:
             browser.open_page()
             browser.load(page)
             with open(out, "wb") as image:
-                image.write(browser.screenshot())
+                image.write(browser.screenshot(part))
         finally:
             browser.close()
 
@@ -407,6 +416,9 @@ def main():
     parser.add_argument("--chromium", default="chromium")
     parser.add_argument("--work")
     parser.add_argument("--screenshot", metavar="OUT")
+    parser.add_argument("--part", metavar="ID",
+                        help="with --screenshot, only the section of that heading's id "
+                        "(comparisons, time, layout, rows)")
     parser.add_argument("page", nargs="?")
     arguments = parser.parse_args()
     if arguments.screenshot is None and (arguments.velk is None or arguments.work is None):
@@ -416,7 +428,7 @@ def main():
     try:
         chromium = chromium_path(arguments.chromium)
         if arguments.screenshot:
-            screenshot(chromium, arguments.page, arguments.screenshot)
+            screenshot(chromium, arguments.page, arguments.screenshot, arguments.part)
         else:
             test(arguments.velk, chromium, arguments.work)
     except Failure as failed:
