@@ -99,7 +99,7 @@ std::string number(double value) { return fmt::format("{:.1f}", value); }
 struct panel {
   const axis& across;
   const axis& up;
-  double left;
+  double left = 0;
   double width = plot_width;
 
   [[nodiscard]] double x(double size) const {
