@@ -74,7 +74,7 @@ counted_search eytzinger(const eytzinger_layout& layout, key_type target) {
     k = 2 * k + static_cast<std::uint32_t>(keys[k] < target);
   }
   const auto levels = static_cast<std::int32_t>(std::bit_width(k)) - 1;
-  const std::uint32_t lowest_not_smaller = k >> (std::countr_one(k) + 1);
+  const std::uint32_t lowest_not_smaller = last_left_turn(k);
   if (lowest_not_smaller == 0) {
     return {false, 0, levels};
   }

@@ -3,6 +3,7 @@
 // few cache lines and each line holds a node's descendants some levels down.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <memory>
 
@@ -27,6 +28,13 @@ class eytzinger_layout {
  private:
   friend counted_search eytzinger(const eytzinger_layout& layout, key_type target);
 
+  // Where a descent that ended at index `k` made its last left turn: `k` with its trailing 1s and
+  // the 0 before them taken off, or 0 when it never turned left. `k` may be as large as 2^31 - 1
+  // (a tree of 2^30 - 1 keys, every turn a right one), so the shift is made in 64 bits.
+  constexpr std::uint32_t last_left_turn(std::uint32_t k) {
+    return static_cast<std::uint32_t>(std::uint64_t{k} >> (std::countr_one(k) + 1));
+  }
+
   struct release {
     void operator()(key_type* keys) const;
   };
@@ -47,5 +55,12 @@ class eytzinger_layout {
 // floor(log2 size) + 1 ordering tests, so at most floor(log2 size) + 2 in all; none for an empty
 // run. Not found: `location` is 0.
 counted_search eytzinger(const eytzinger_layout& layout, key_type target);
+
+// Where a descent that ended at index `k` made its last left turn: `k` with its trailing 1s and
+// the 0 before them taken off, or 0 when it never turned left. `k` may be as large as 2^31 - 1
+// (a tree of 2^30 - 1 keys, every turn a right one), so the shift is made in 64 bits.
+constexpr std::uint32_t last_left_turn(std::uint32_t k) {
+  return static_cast<std::uint32_t>(std::uint64_t{k} >> (std::countr_one(k) + 1));
+}
 
 }  // namespace velk_sr::algorithms

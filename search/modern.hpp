@@ -34,9 +34,9 @@ counted_search branchless(entries run, key_type target);
 counted_search interpolation(entries run, key_type target);
 
 // Exponential (galloping) search from the front: tests the keys at positions 1, 2, 4, 8, ...
-// until one is not smaller than the target or the next would lie beyond the run, then narrows the
-// bracket between the last two positions as branchless does, and tests the position it ends on
-// for equality.
+// until one is not smaller than the target or the next would be the run's last position or lie
+// beyond it, then narrows the bracket between the last two positions as branchless does, and
+// tests the position it ends on for equality.
 //
 // Counts one for each galloping test and each halving step (ordering tests) and one for the
 // final equality test: at most 2 ceil(log2 size) + 1, fewer the nearer the front the target

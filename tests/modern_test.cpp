@@ -179,6 +179,20 @@ TEST(ModernSearches, EmptyRunsFindNothingAndCountNothing) {
   }
 }
 
+// The index where a breadth-first descent last turned left, up to the deepest descent the largest
+// layout allows: a target above all of 2^30 - 1 keys turns right 30 times and ends at 2^31 - 1.
+TEST(ModernSearches, EytzingerFindsItsLastLeftTurnAtEveryDepth) {
+  struct turn_case {
+    std::uint32_t ended_at;
+    std::uint32_t turned_left_at;
+  };
+  for (const turn_case& c : {turn_case{2, 1}, turn_case{3, 0}, turn_case{5, 1}, turn_case{183, 11},
+                             turn_case{0x7FFFFFFEU, 0x3FFFFFFFU}, turn_case{0x7FFFFFFFU, 0},
+                             turn_case{0x5FFFFFFFU, 1}}) {
+    EXPECT_EQ(algorithms::last_left_turn(c.ended_at), c.turned_left_at) << c.ended_at;
+  }
+}
+
 struct count_case {
   key_type target;
   std::int32_t location;  // 0: not found
