@@ -290,7 +290,8 @@ command parse_command_line(int argc, const char* const* argv) {
       "write the report to FILE, all or nothing, instead of standard output");
   add("--html", html_text, "FILE",
       "also write a page for a browser to FILE, all or nothing: the context, charts of the "
-      "comparisons and of the time per search against list size, and every row");
+      "comparisons and of the time per search against list size (and of eytzinger's building "
+      "time), and every row");
   app.set_version_flag("--version", "velk " VELK_VERSION);
 
   command result;

@@ -28,13 +28,6 @@ class eytzinger_layout {
  private:
   friend counted_search eytzinger(const eytzinger_layout& layout, key_type target);
 
-  // Where a descent that ended at index `k` made its last left turn: `k` with its trailing 1s and
-  // the 0 before them taken off, or 0 when it never turned left. `k` may be as large as 2^31 - 1
-  // (a tree of 2^30 - 1 keys, every turn a right one), so the shift is made in 64 bits.
-  constexpr std::uint32_t last_left_turn(std::uint32_t k) {
-    return static_cast<std::uint32_t>(std::uint64_t{k} >> (std::countr_one(k) + 1));
-  }
-
   struct release {
     void operator()(key_type* keys) const;
   };
