@@ -55,16 +55,18 @@ std::string round_number(double value) {
   return shortest(value);
 }
 
-std::string round_duration(double nanoseconds) {
+std::string in_time_unit(double nanoseconds, tick_label digits) {
   constexpr std::array<std::pair<double, std::string_view>, 3> units{
       {{1e9, " s"}, {1e6, " ms"}, {1e3, " µs"}}};
   for (const auto& [scale, unit] : units) {
     if (std::abs(nanoseconds) >= scale) {
-      return shortest(nanoseconds / scale) + std::string(unit);
+      return digits(nanoseconds / scale) + std::string(unit);
     }
   }
-  return shortest(nanoseconds) + " ns";
+  return digits(nanoseconds) + " ns";
 }
+
+std::string round_duration(double nanoseconds) { return in_time_unit(nanoseconds, shortest); }
 
 axis log_axis(std::span<const double> values, double least_low, tick_label label) {
   double least = 0.0;

@@ -29,6 +29,9 @@ using tick_label = std::string (*)(double value);
 // A value in round numbers: 1, 2.5, 10, 1k, 2.5k, 1M, 1G, 0.2.
 std::string round_number(double value);
 
+// Nanoseconds as a time in the unit that suits them, the number written by `digits`.
+std::string in_time_unit(double nanoseconds, tick_label digits);
+
 // Nanoseconds as a time with its unit: 10 ns, 2 µs, 100 ms, 1 s.
 std::string round_duration(double nanoseconds);
 

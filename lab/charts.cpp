@@ -57,7 +57,6 @@ constexpr std::string_view dashes = "7 4";
 struct look {
   std::string_view colour;
   marker_style marker;
-  bool dashed;  // an uncounted baseline's line in the time chart
 };
 
 // The rows of one method, each half in ascending order of size.
@@ -75,11 +74,10 @@ std::vector<method_rows> methods_of(std::span<const row> rows) {
                            [&](const method_rows& m) { return m.name == r.method; });
     if (at == methods.end()) {
       const std::size_t index = methods.size();
-      methods.push_back(
-          {r.method,
-           {colours[index % colours.size()], markers[index % markers.size()], !r.counted},
-           r.counted,
-           {}});
+      methods.push_back({r.method,
+                         {colours[index % colours.size()], markers[index % markers.size()]},
+                         r.counted,
+                         {}});
       at = methods.end() - 1;
     }
     at->halves[r.which == half::successful ? 0 : 1].push_back(&r);
@@ -151,13 +149,28 @@ std::string marker_at(marker_style style, std::string_view colour, double x, dou
   return fmt::format(R"(<path d="{}" {}>{}</path>)", outline, paint, title);
 }
 
+// The attribute that dashes a stroke, or nothing for a solid one.
+std::string dash_attribute(bool dashed) {
+  return dashed ? fmt::format(R"( stroke-dasharray="{}")", dashes) : "";
+}
+
+// Points as an SVG points list: "x,y x,y ...".
+std::string points_text(const std::vector<std::pair<double, double>>& points) {
+  std::string text;
+  for (const auto& [x, y] : points) {
+    fmt::format_to(std::back_inserter(text), "{}{},{}", text.empty() ? "" : " ", number(x),
+                   number(y));
+  }
+  return text;
+}
+
 // A line through `points`, solid or dashed; a single point gives a short level stroke.
 std::string line_through(const std::vector<std::pair<double, double>>& points,
                          std::string_view colour, bool dashed, double width) {
   if (points.empty()) {
     return "";
   }
-  const std::string dash = dashed ? fmt::format(R"( stroke-dasharray="{}")", dashes) : "";
+  const std::string dash = dash_attribute(dashed);
   if (points.size() == 1) {
     constexpr double reach = 10;
     return fmt::format(R"(<line x1="{}" y1="{}" x2="{}" y2="{}" stroke="{}" stroke-width="{}"{}/>)",
@@ -165,14 +178,9 @@ std::string line_through(const std::vector<std::pair<double, double>>& points,
                        number(points[0].first + reach), number(points[0].second), colour, width,
                        dash);
   }
-  std::string coordinates;
-  for (const auto& [x, y] : points) {
-    fmt::format_to(std::back_inserter(coordinates), "{}{},{}", coordinates.empty() ? "" : " ",
-                   number(x), number(y));
-  }
   return fmt::format(
       R"(<polyline points="{}" fill="none" stroke="{}" stroke-width="{}" stroke-linejoin="round"{}/>)",
-      coordinates, colour, width, dash);
+      points_text(points), colour, width, dash);
 }
 
 // The frame of a panel with its grid, ticks, tick labels and heading.
@@ -237,8 +245,7 @@ struct legend_item {
 // A legend's stroke, from (0, 0) to the right.
 std::string sample_line(std::string_view colour, bool dashed, double width) {
   return fmt::format(R"(<line x1="0" y1="0" x2="{}" y2="0" stroke="{}" stroke-width="{}"{}/>)",
-                     sample_width, colour, width,
-                     dashed ? fmt::format(R"( stroke-dasharray="{}")", dashes) : "");
+                     sample_width, colour, width, dash_attribute(dashed));
 }
 
 std::string method_sample(const look& style, bool dashed) {
@@ -246,18 +253,12 @@ std::string method_sample(const look& style, bool dashed) {
          marker_at(style.marker, style.colour, sample_width / 2, 0, "");
 }
 
+// The sample of the legend's key that stands for any method's line with markers.
+std::string key_marker_sample() { return method_sample({key_colour, markers[0]}, false); }
+
 // Nanoseconds in the unit that suits them, to three significant digits at least: 812 ns,
 // 1.23 µs, 40.1 ms.
-std::string duration_cell(double ns) {
-  constexpr std::array<std::pair<double, std::string_view>, 3> units{
-      {{1e9, "s"}, {1e6, "ms"}, {1e3, "µs"}}};
-  for (const auto& [scale, unit] : units) {
-    if (ns >= scale) {
-      return time_cell(ns / scale) + " " + std::string(unit);
-    }
-  }
-  return time_cell(ns) + " ns";
-}
+std::string duration_cell(double ns) { return in_time_unit(ns, time_cell); }
 
 // "1 entry", "10 entries".
 std::string entries(std::int32_t size) {
@@ -350,7 +351,8 @@ std::vector<std::pair<double, double>> points_of(const panel& p,
   return points;
 }
 
-std::string_view half_word(std::size_t side) { return side == 0 ? "successful" : "unsuccessful"; }
+// The halves in the order of a method's `halves` and of the charts' panels.
+constexpr std::array<half, 2> sides{half::successful, half::unsuccessful};
 
 // The markers of `rows` of a method, grouped under a title that names the method and what
 // they show, each with the tooltip `say` gives for its row.
@@ -377,6 +379,11 @@ std::string span_in_words(const std::vector<const row*>& rows, std::string (*val
                      entries(last.size));
 }
 
+// A method's name as the legend and the descriptions give it: a baseline says so.
+std::string shown_name(const method_rows& m) {
+  return m.counted ? std::string(m.name) : fmt::format("{} (baseline)", m.name);
+}
+
 // Where each line of the chart begins and ends, for a reader who cannot see it.
 std::string series_in_words(const std::vector<method_rows>& methods,
                             std::string (*value)(const row& r)) {
@@ -384,8 +391,8 @@ std::string series_in_words(const std::vector<method_rows>& methods,
   for (const method_rows& m : methods) {
     for (std::size_t side = 0; side < 2; ++side) {
       if (!m.halves[side].empty()) {
-        out += fmt::format(" {}{}, {}: {}.", m.name, m.counted ? "" : " (baseline)",
-                           half_word(side), span_in_words(m.halves[side], value));
+        out += fmt::format(" {}, {}: {}.", shown_name(m), half_name(sides[side]),
+                           span_in_words(m.halves[side], value));
       }
     }
   }
@@ -406,8 +413,7 @@ std::vector<legend_item> method_items(const std::vector<method_rows>& methods) {
   std::vector<legend_item> items;
   items.reserve(methods.size());
   for (const method_rows& m : methods) {
-    items.push_back({method_sample(m.style, m.style.dashed),
-                     m.counted ? std::string(m.name) : std::string(m.name) + " (baseline)"});
+    items.push_back({method_sample(m.style, !m.counted), shown_name(m)});
   }
   return items;
 }
@@ -429,8 +435,6 @@ bool wants_log_axis(const std::vector<double>& values) {
   return least > 0.0 && greatest > two_decades * least;
 }
 
-std::string sizes_label(double size) { return round_number(size); }
-
 // One half of the comparisons chart: for each method the expected mean dashed, the measured
 // mean solid, and a marker at each measured mean.
 std::string comparisons_panel(const panel& p, std::size_t side,
@@ -442,7 +446,7 @@ std::string comparisons_panel(const panel& p, std::size_t side,
     if (measured.size() > 1) {  // a single point is its marker alone
       out += line_through(measured, m.style.colour, false, 2);
     }
-    out += markers_of(p, m, m.halves[side], half_word(side), measured_mean,
+    out += markers_of(p, m, m.halves[side], half_name(sides[side]), measured_mean,
                       [](const method_rows& of, const row& r) {
                         return fmt::format("{}, {}, {}: {} comparisons measured, {} expected",
                                            of.name, entries(r.size), half_name(r.which),
@@ -476,13 +480,8 @@ std::string time_spread(const panel& p, const method_rows& m, std::size_t side) 
   auto outline = points_of(p, shown, greatest_time);
   const auto lower = points_of(p, shown, least_time);
   outline.insert(outline.end(), lower.rbegin(), lower.rend());
-  std::string corners;
-  for (const auto& [x, y] : outline) {
-    fmt::format_to(std::back_inserter(corners), "{}{},{}", corners.empty() ? "" : " ", number(x),
-                   number(y));
-  }
   return fmt::format(R"(<polygon points="{}" fill="{}" fill-opacity="0.18" stroke="none"/>)",
-                     corners, m.style.colour);
+                     points_text(outline), m.style.colour);
 }
 
 // One half of the time chart: bands first, then lines, then markers, so that no band hides
@@ -495,11 +494,11 @@ std::string time_panel(const panel& p, std::size_t side, const std::vector<metho
   for (const method_rows& m : methods) {
     const auto medians = points_of(p, m.halves[side], median_time);
     if (medians.size() > 1) {
-      out += line_through(medians, m.style.colour, m.style.dashed, 2);
+      out += line_through(medians, m.style.colour, !m.counted, 2);
     }
   }
   for (const method_rows& m : methods) {
-    out += markers_of(p, m, m.halves[side], half_word(side), median_time,
+    out += markers_of(p, m, m.halves[side], half_name(sides[side]), median_time,
                       [](const method_rows& of, const row& r) {
                         return fmt::format(
                             "{}, {}, {}: median {} ns, {} to {} ns over {} repetitions", of.name,
@@ -545,7 +544,7 @@ std::string comparisons_chart(std::span<const row> rows) {
   if (methods.empty()) {
     return "";
   }
-  const axis across = log_axis(values_of(methods, {list_size}), 1.0, sizes_label);
+  const axis across = log_axis(values_of(methods, {list_size}), 1.0, round_number);
   const std::vector<double> means = values_of(methods, {measured_mean, expected_mean});
   const axis up =
       wants_log_axis(means) ? log_axis(means, 0.0, round_number) : linear_axis(means, round_number);
@@ -555,17 +554,16 @@ std::string comparisons_chart(std::span<const row> rows) {
   }
   body += vertical_title(up.logarithmic ? "comparisons per search (logarithmic)"
                                         : "comparisons per search");
-  const look grey{key_colour, markers[0], false};
   const auto [legend_text, height] = legend(
       {method_items(methods),
-       {{method_sample(grey, false), "measured: the mean over the searches counted"},
+       {{key_marker_sample(), "measured: the mean over the searches counted"},
         {sample_line(key_colour, true, 1.5), "expected: the mean over every target of the half"}}});
   body += legend_text;
   const std::string description =
       fmt::format(
           "{} List size {}; comparisons per search {}. Solid lines with markers: the "
           "measured mean; dashed lines: the expected mean.",
-          panels_in_words, axis_span(across, sizes_label), axis_span(up, round_number)) +
+          panels_in_words, axis_span(across, round_number), axis_span(up, round_number)) +
       series_in_words(methods, [](const row& r) { return mean_cell(r.mean_comparisons()); });
   return svg_document("comparisons", "Comparisons per search against list size", description,
                       height, body);
@@ -573,7 +571,7 @@ std::string comparisons_chart(std::span<const row> rows) {
 
 std::string time_chart(std::span<const row> rows) {
   const std::vector<method_rows> methods = methods_of(rows);
-  const axis across = log_axis(values_of(methods, {list_size}), 1.0, sizes_label);
+  const axis across = log_axis(values_of(methods, {list_size}), 1.0, round_number);
   const axis up =
       log_axis(values_of(methods, {least_time, median_time, greatest_time}), 0.0, round_duration);
   std::string body;
@@ -581,9 +579,8 @@ std::string time_chart(std::span<const row> rows) {
     body += time_panel(panel{across, up, plot_left[side]}, side, methods);
   }
   body += vertical_title("wall-clock time per search (logarithmic)");
-  const look grey{key_colour, markers[0], false};
   std::vector<legend_item> key{
-      {method_sample(grey, false), "median of the repetitions"},
+      {key_marker_sample(), "median of the repetitions"},
       {fmt::format(R"(<rect x="0" y="-7" width="{}" height="14" fill="{}" fill-opacity="0.25"/>)",
                    sample_width, key_colour),
        "least to greatest repetition"}};
@@ -598,7 +595,7 @@ std::string time_chart(std::span<const row> rows) {
       fmt::format(
           "{} List size {}; wall-clock time per search {}. Lines with markers: the median "
           "of the repetitions; shaded bands: the least to the greatest repetition.",
-          panels_in_words, axis_span(across, sizes_label), axis_span(up, round_duration)) +
+          panels_in_words, axis_span(across, round_number), axis_span(up, round_duration)) +
       series_in_words(methods, [](const row& r) { return time_cell(r.wall.median) + " ns"; });
   return svg_document("time", "Time per search against list size", description, height, body);
 }
@@ -606,6 +603,8 @@ std::string time_chart(std::span<const row> rows) {
 std::string layout_chart(std::span<const row> rows) {
   // Both halves search the same layout, built once per size: the rows of one half suffice.
   std::vector<method_rows> methods = methods_of(rows);
+  // Every size of the run, whether a layout was built for it or not.
+  const axis across = log_axis(values_of(methods, {list_size}), 1.0, round_number);
   for (method_rows& m : methods) {
     std::vector<const row*>& built = m.halves[0];
     std::erase_if(built, [](const row* r) { return !r->layout_ns.has_value(); });
@@ -615,7 +614,6 @@ std::string layout_chart(std::span<const row> rows) {
   if (methods.empty()) {
     return "";
   }
-  const axis across = log_axis(values_of(methods_of(rows), {list_size}), 1.0, sizes_label);
   const axis up = log_axis(values_of(methods, {layout_time}), 0.0, round_duration);
   constexpr double right_margin = 32;
   const panel p{across, up, plot_left[0], chart_width - plot_left[0] - right_margin};
@@ -632,13 +630,12 @@ std::string layout_chart(std::span<const row> rows) {
                        });
   }
   body += "</g>\n" + vertical_title("building time (logarithmic)");
-  const look grey{key_colour, markers[0], false};
   const auto [legend_text, height] =
-      legend({method_items(methods), {{method_sample(grey, false), "median of repeated builds"}}});
+      legend({method_items(methods), {{key_marker_sample(), "median of repeated builds"}}});
   body += legend_text;
   std::string description =
       fmt::format("One panel. List size {}; time to build the layout {}.",
-                  axis_span(across, sizes_label), axis_span(up, round_duration));
+                  axis_span(across, round_number), axis_span(up, round_duration));
   for (const method_rows& m : methods) {
     description += fmt::format(" {}: {}.", m.name, span_in_words(m.halves[0], [](const row& r) {
                                  return duration_cell(*r.layout_ns);
