@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "frame/frame.hpp"
+#include "frame/text_output.hpp"
 #include "lab/context.hpp"
 #include "lab/errors.hpp"
 #include "lab/options.hpp"
@@ -33,7 +34,7 @@ constexpr int bad_input_status = 2;
 
 // With standard error gone there is nowhere left to tell; the exit status still says it.
 void write_error_line(std::string_view message) {
-  static_cast<void>(velk_lab::write_all(STDERR_FILENO, "velk: " + std::string(message) + "\n"));
+  static_cast<void>(frame::write_all(STDERR_FILENO, "velk: " + std::string(message) + "\n"));
 }
 
 int run(int argc, char** argv) {

@@ -80,9 +80,10 @@ struct method {
   counting_bound bound;
   // What it builds from the list before searching.
   layout builds;
+
   // An uncounted baseline: a standard-library search on the same entries and targets, so that
   // the cost of counting shows beside it.
-  bool baseline;
+  [[nodiscard]] constexpr bool baseline() const { return model == nullptr; }
 };
 
 // A row of the table, with its loop instantiated for `search`: a method that counts, with its
@@ -90,11 +91,11 @@ struct method {
 template <search_function search>
 constexpr method counted_method(std::string_view name, counting_model model, counting_bound bound,
                                 layout builds = layout::none) {
-  return method{name, search, timed_searches<search>, model, bound, builds, false};
+  return method{name, search, timed_searches<search>, model, bound, builds};
 }
 template <search_function search>
 constexpr method baseline_method(std::string_view name) {
-  return method{name, search, timed_searches<search>, nullptr, nullptr, layout::none, true};
+  return method{name, search, timed_searches<search>, nullptr, nullptr, layout::none};
 }
 
 // A list made ready for a method: the run, and the layout the method searches built from it.

@@ -22,9 +22,7 @@ namespace {
 
 constexpr std::string_view default_methods = "sequential,binary1";
 constexpr std::string_view default_sizes = "10,100,1000,10000";
-constexpr int default_repetitions = 10;
 constexpr int most_repetitions = 100000;
-constexpr std::string_view default_min_time = "0.1";
 constexpr double longest_min_time = 3600.0;
 constexpr std::int64_t most_searches = std::numeric_limits<std::int32_t>::max();
 
@@ -248,8 +246,10 @@ command parse_command_line(int argc, const char* const* argv) {
   std::string methods_text(default_methods);
   std::string sizes_text(default_sizes);
   std::string searches_text;
-  std::string repetitions_text = std::to_string(default_repetitions);
-  std::string min_time_text(default_min_time);
+  // The plan's own defaults, which the help shows.
+  const plan defaults{};
+  std::string repetitions_text = std::to_string(defaults.repetitions);
+  std::string min_time_text = fmt::format("{}", defaults.min_time);
   std::string seed_text;
   std::string format_text = "table";
   std::string output_text;
@@ -277,10 +277,10 @@ command parse_command_line(int argc, const char* const* argv) {
                   default_searches_cap, least_stream));
   add("--repetitions", repetitions_text, "N",
       fmt::format("timed repetitions of each row, from 1 to {}", most_repetitions))
-      ->default_str(std::to_string(default_repetitions));
+      ->default_str(repetitions_text);
   add("--min-time", min_time_text, "SECONDS",
       "the least time of each timed repetition, which sets its number of searches")
-      ->default_str(std::string(default_min_time));
+      ->default_str(min_time_text);
   add("--seed", seed_text, "N",
       "reset every generator with this 32-bit seed (default: none, each generator in its "
       "default state, as velk_ts)");

@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "frame/text_output.hpp"
 #include "lab/errors.hpp"
 
 namespace velk_lab {
@@ -102,8 +103,8 @@ class temporary_file {
     if (::fchmod(fd_, created & ~mask) != 0) {
       cannot_write(in_quotes(shown_), errno);
     }
-    if (const int error = write_all(fd_, text); error != 0) {
-      cannot_write(in_quotes(shown_), error);
+    if (!frame::write_all(fd_, text)) {
+      cannot_write(in_quotes(shown_), errno);
     }
     if (::fsync(fd_) != 0) {
       cannot_write(in_quotes(shown_), errno);
@@ -138,7 +139,7 @@ void write_in_place(const destination& to, const std::string& path, std::string_
   if (fd < 0) {
     cannot_write(in_quotes(path), errno);
   }
-  const int error = write_all(fd, text);
+  const int error = frame::write_all(fd, text) ? 0 : errno;
   const int closed = ::close(fd);
   if (error != 0 || closed != 0) {
     cannot_write(in_quotes(path), error != 0 ? error : errno);
@@ -146,20 +147,6 @@ void write_in_place(const destination& to, const std::string& path, std::string_
 }
 
 }  // namespace
-
-int write_all(int fd, std::string_view text) {
-  while (!text.empty()) {
-    const ssize_t written = ::write(fd, text.data(), text.size());
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return errno;
-    }
-    text.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return 0;
-}
 
 void check_output_file(const std::string& path) {
   const destination to = destination_of(path);
@@ -226,8 +213,8 @@ void output_files::commit() {
 }
 
 void write_standard_output(std::string_view text) {
-  if (const int error = write_all(STDOUT_FILENO, text); error != 0) {
-    cannot_write("to standard output", error);
+  if (!frame::write_all(STDOUT_FILENO, text)) {
+    cannot_write("to standard output", errno);
   }
 }
 

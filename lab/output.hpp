@@ -9,10 +9,6 @@
 
 namespace velk_lab {
 
-// Writes all of `text` to the open file `fd`, going on after interruptions and partial writes.
-// Gives 0, or the error number of the write that failed.
-int write_all(int fd, std::string_view text);
-
 // Checks, before anything is measured, that a report could be written to `path`: its folder
 // takes a new file, and `path` is not a folder. Leaves nothing behind. Throws run_failure.
 void check_output_file(const std::string& path);

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string>
 
-#include "lab/output.hpp"
+#include "frame/text_output.hpp"
 
 namespace velk_lab {
 
@@ -15,7 +15,9 @@ namespace {
 constexpr auto refresh = std::chrono::milliseconds(100);
 
 // Progress is a courtesy: a write that fails is not worth ending a measurement for.
-void write_error_text(std::string_view text) { static_cast<void>(write_all(STDERR_FILENO, text)); }
+void write_error_text(std::string_view text) {
+  static_cast<void>(frame::write_all(STDERR_FILENO, text));
+}
 
 // The columns a line may take without wrapping, which would defeat the carriage return.
 std::size_t terminal_width() {

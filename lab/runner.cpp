@@ -309,18 +309,17 @@ class runner {
   void measure_half(std::size_t z, const half_job& job) {
     const std::size_t count = plan_.methods.size();
     std::vector<std::size_t> cursors(count, 0);
-    std::vector<std::int64_t> iterations(count, 0);
     for (std::size_t i = 0; i < count; ++i) {
       const method& m = *plan_.methods[i];
       row& r = row_of(i, z, job.which);
       r.method = m.name;
       r.size = plan_.sizes[z];
       r.which = job.which;
-      r.counted = !m.baseline;
+      r.counted = !m.baseline();
       r.searches = job.searches;
       r.wall_ns.reserve(static_cast<std::size_t>(plan_.repetitions));
       r.cpu_ns.reserve(static_cast<std::size_t>(plan_.repetitions));
-      if (!m.baseline) {
+      if (!m.baseline()) {
         r.comparisons = count_comparisons(job, m, job.searched[i], shown_);
         const comparison_totals totals = m.model(r.size);
         r.expected_comparisons =
@@ -330,8 +329,8 @@ class runner {
     for (std::size_t i = 0; i < count; ++i) {
       const method& m = *plan_.methods[i];
       shown_.show(fmt::format("{}: calibrating {}", job.stage, m.name));
-      iterations[i] = calibrate(job, m, job.searched[i], cursors[i], plan_.min_time);
-      row_of(i, z, job.which).timed_searches = iterations[i];
+      row_of(i, z, job.which).timed_searches =
+          calibrate(job, m, job.searched[i], cursors[i], plan_.min_time);
     }
     for (int repetition = 1; repetition <= plan_.repetitions; ++repetition) {
       for (std::size_t i = 0; i < count; ++i) {
@@ -340,11 +339,11 @@ class runner {
           shown_.show(fmt::format("{}: timing {}, repetition {} of {}", job.stage, m.name,
                                   repetition, plan_.repetitions));
         }
-        timed_run(job, m, job.searched[i], cursors[i],
-                  std::max(std::int64_t{1}, iterations[i] / warm_up_divisor));
-        const timing t = timed_run(job, m, job.searched[i], cursors[i], iterations[i]);
         row& r = row_of(i, z, job.which);
-        const auto searches = static_cast<double>(iterations[i]);
+        timed_run(job, m, job.searched[i], cursors[i],
+                  std::max(std::int64_t{1}, r.timed_searches / warm_up_divisor));
+        const timing t = timed_run(job, m, job.searched[i], cursors[i], r.timed_searches);
+        const auto searches = static_cast<double>(r.timed_searches);
         r.wall_ns.push_back(t.wall * nanoseconds_per_second / searches);
         r.cpu_ns.push_back(t.cpu * nanoseconds_per_second / searches);
       }
