@@ -5,13 +5,12 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
 
 #include "fuzz/properties.hpp"
+#include "process.hpp"
 
 namespace {
 
@@ -28,16 +27,11 @@ std::vector<fs::path> seeds(const char* target) {
   return paths;
 }
 
-std::string contents(const fs::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
 TEST(FuzzCorpus, EveryValueSeedKeepsTheProperty) {
   const std::vector<fs::path> paths = seeds("value");
   ASSERT_GE(paths.size(), 20U);
   for (const fs::path& path : paths) {
-    EXPECT_EQ(velk_fuzz::check_value_text(contents(path)), "") << path.filename();
+    EXPECT_EQ(velk_fuzz::check_value_text(velk_test::contents_of(path)), "") << path.filename();
   }
 }
 
@@ -45,7 +39,7 @@ TEST(FuzzCorpus, EveryImagesSeedKeepsTheProperties) {
   const std::vector<fs::path> paths = seeds("images");
   ASSERT_GE(paths.size(), 20U);
   for (const fs::path& path : paths) {
-    const std::string bytes = contents(path);
+    const std::string bytes = velk_test::contents_of(path);
     EXPECT_EQ(bytes.size(), 12U) << path.filename();
     const std::vector<std::uint8_t> input(bytes.begin(), bytes.end());
     EXPECT_EQ(velk_fuzz::check_images_input(input), "") << path.filename();

@@ -23,6 +23,8 @@
 
 namespace {
 
+using velk_test::contents_of;
+using velk_test::lines_of;
 using velk_test::run_process;
 using velk_test::stdout_to;
 
@@ -32,22 +34,6 @@ std::vector<std::string> quick_run(std::vector<std::string> more) {
       VELK, "--sizes", "10", "--methods", "binary1", "--min-time", "0.001", "--repetitions", "3"};
   argv.insert(argv.end(), more.begin(), more.end());
   return argv;
-}
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    lines.push_back(line);
-  }
-  return lines;
-}
-
-std::string contents_of(const std::filesystem::path& file) {
-  std::ifstream in(file);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
 }
 
 std::vector<std::string> names_in(const std::filesystem::path& folder) {

@@ -44,7 +44,7 @@ std::vector<list_entry> odd_keys(std::int32_t n) {
 std::vector<const method*> counted_methods() {
   std::vector<const method*> counted;
   for (const method& m : velk_lab::all_methods()) {
-    if (!m.baseline) {
+    if (!m.baseline()) {
       counted.push_back(&m);
     }
   }

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -225,8 +226,19 @@ scratch_file::scratch_file(const std::string& name)
 
 scratch_file::~scratch_file() { ::unlink(path_.c_str()); }
 
-std::string scratch_file::contents() const {
-  std::ifstream file(path_, std::ios::binary);
+std::string scratch_file::contents() const { return contents_of(path_); }
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string contents_of(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
 

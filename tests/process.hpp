@@ -70,4 +70,10 @@ class scratch_file {
   std::string path_;
 };
 
+// The lines of `text`, without their line feeds.
+std::vector<std::string> lines_of(const std::string& text);
+
+// The whole content of the file at `path`, byte for byte; empty when it cannot be read.
+std::string contents_of(const std::string& path);
+
 }  // namespace velk_test

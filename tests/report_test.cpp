@@ -16,21 +16,10 @@ using velk_test::failure_report;
 using velk_test::run_process;
 using velk_test::stdout_to;
 
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    lines.push_back(line);
-  }
-  return lines;
-}
+using velk_test::contents_of;
+using velk_test::lines_of;
 
-std::string golden_report() {
-  std::ifstream in(VELK_GOLDEN_REPORT);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+std::string golden_report() { return contents_of(VELK_GOLDEN_REPORT); }
 
 // Whether `text` is the image of a non-negative whole number of milliseconds, less its leading
 // blank: digits, the point, three digits and six zeros.
