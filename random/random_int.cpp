@@ -173,7 +173,7 @@ std::int32_t square_mod_n(std::int32_t x, std::int32_t n) {
 modulus::modulus(std::int32_t n)
     : n_(n),
       magnitude_(magnitude_of(n)),
-      reciprocal_(n == 0 ? 0 : std::numeric_limits<std::uint64_t>::max() / magnitude_of(n)),
+      reciprocal_(n == 0 ? 0 : std::numeric_limits<std::uint64_t>::max() / magnitude_),
       sign_mask_(n < 0 ? std::numeric_limits<std::uint64_t>::max() : 0) {}
 
 std::int32_t modulus::square_mod(std::int32_t x) const {
