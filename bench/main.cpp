@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <exception>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -79,9 +81,62 @@ void check_plain_schedule_agrees() {
   }
 }
 
+// velk_bench --paired NAME,NAME,... [--size N] [--rounds R]: the routines side by side in rounds
+// (search_bench.hpp), instead of the benchmarks. Status 2, with a line naming the option and the
+// value, for arguments it cannot take.
+int paired(int argc, char** argv) {
+  constexpr long largest_size = velk_sr::key_cl::max_size;
+  std::vector<std::string> names;
+  long size = 10000;
+  long rounds = 101;
+  for (int i = 1; i < argc; i += 2) {
+    const std::string_view option = argv[i];
+    if (i + 1 == argc) {
+      std::fprintf(stderr, "velk_bench: %s needs a value\n", argv[i]);
+      return 2;
+    }
+    const std::string value = argv[i + 1];
+    if (option == "--paired") {
+      names.clear();
+      for (std::size_t start = 0; start <= value.size();) {
+        const std::size_t comma = std::min(value.find(',', start), value.size());
+        names.push_back(value.substr(start, comma - start));
+        start = comma + 1;
+      }
+      continue;
+    }
+    if (option != "--size" && option != "--rounds") {
+      std::fprintf(stderr, "velk_bench: %s: not an option of --paired (--size, --rounds)\n",
+                   argv[i]);
+      return 2;
+    }
+    const long least = 1;
+    const long greatest = option == "--size" ? largest_size : 1000000;
+    std::size_t used = 0;
+    long number = 0;
+    try {
+      number = std::stol(value, &used);
+    } catch (const std::exception&) {
+      used = 0;
+    }
+    if (used == 0 || used != value.size() || number < least || number > greatest) {
+      std::fprintf(stderr, "velk_bench: %s %s: give a whole number from %ld to %ld\n", argv[i],
+                   argv[i + 1], least, greatest);
+      return 2;
+    }
+    (option == "--size" ? size : rounds) = number;
+  }
+  return velk_bench::paired_rounds(names, static_cast<std::int32_t>(size), static_cast<int>(rounds))
+             ? 0
+             : 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && std::string_view(argv[1]) == "--paired") {
+    return paired(argc, argv);
+  }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
     return 1;

@@ -8,9 +8,12 @@
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <functional>
+#include <iterator>
 #include <span>
 #include <string>
 #include <vector>
@@ -70,7 +73,9 @@ search_result found_at(std::size_t index, std::size_t size, position location) {
 // binary1's own probes, (bottom + top) / 2 keeping the lower half with the probe, made without a
 // branch on the comparison and with nothing counted: what binary1search would cost if counting
 // and the list's face were free. Both ends are set by conditional moves written out, since the
-// compiler turns two selects on one condition into a jump.
+// compiler turns two selects on one condition into a jump; the keys are compared with their sign
+// bits flipped, as unsigned numbers, since the moves then read the carry flag alone, which made
+// this loop the fastest of the forms we tried here.
 [[gnu::noinline]] search_result uncounted_binary1_probes(const list& l, key_type target,
                                                          bool /*found*/, position location) {
   const entries run = l.data.run(1, l.count);
@@ -85,11 +90,14 @@ search_result found_at(std::size_t index, std::size_t size, position location) {
     const std::size_t mid = (bottom + top) / 2;
     const std::size_t above = mid + 1;
 #if defined(__x86_64__)
+    constexpr std::uint32_t sign_bit = 0x80000000;
+    const std::uint32_t biased_key = static_cast<std::uint32_t>(run[mid].key) ^ sign_bit;
+    const std::uint32_t biased_target = static_cast<std::uint32_t>(target) ^ sign_bit;
     asm("cmpl %[target], %[key]\n\t"
-        "cmovl %[above], %[bottom]\n\t"
-        "cmovge %[mid], %[top]"
+        "cmovb %[above], %[bottom]\n\t"
+        "cmovae %[mid], %[top]"
         : [bottom] "+r"(bottom), [top] "+r"(top)
-        : [key] "m"(run[mid].key), [target] "r"(target), [above] "r"(above), [mid] "r"(mid)
+        : [key] "r"(biased_key), [target] "r"(biased_target), [above] "r"(above), [mid] "r"(mid)
         : "cc");
 #else
     const std::size_t mask = run[mid].key < target ? ~std::size_t{0} : 0;
@@ -286,7 +294,68 @@ const named_method methods[] = {
     {"recbinary2search", velk_sr::recbinary2search, anywhere},
 };
 
+// The value below which `share` of the sorted `values` lie.
+double quantile(std::vector<double> values, double share) {
+  std::sort(values.begin(), values.end());
+  return values[static_cast<std::size_t>(share * static_cast<double>(values.size() - 1) + 0.5)];
+}
+
 }  // namespace
+
+bool paired_rounds(const std::vector<std::string>& names, std::int32_t n, int rounds) {
+  std::vector<const named_method*> chosen;
+  for (const std::string& name : names) {
+    const auto* m = std::find_if(std::begin(methods), std::end(methods),
+                                 [&](const named_method& each) { return name == each.name; });
+    if (m == std::end(methods) || !m->runs_here()) {
+      std::fprintf(stderr, "velk_bench: no routine \"%s\" runs here\n", name.c_str());
+      return false;
+    }
+    chosen.push_back(m);
+  }
+  list& l = schedule_list();
+  l.count = n;
+  plain::fill_keys();
+  const std::vector<key_type> streams[] = {fresh_targets(n, half::successful),
+                                           fresh_targets(n, half::unsuccessful)};
+  std::vector<std::vector<double>> times(chosen.size());
+  std::vector<std::vector<double>> ratios(chosen.size());
+  for (int round = 0; round < rounds; ++round) {
+    for (std::size_t m = 0; m < chosen.size(); ++m) {
+      // Both halves, each search timed once: nanoseconds per search.
+      double total = 0;
+      for (const std::vector<key_type>& targets : streams) {
+        bool found = false;
+        position location;
+        const auto start = std::chrono::steady_clock::now();
+        for (std::size_t i = 0; i < targets.size(); i += 256) {
+          // As in the benchmarks: a batch stays far below the counters' limits.
+          velk_sr::cc = 0;
+          plain::zero_counter();
+          for (std::size_t j = i; j < std::min(i + 256, targets.size()); ++j) {
+            const search_result result = chosen[m]->look(l, targets[j], found, location);
+            benchmark::DoNotOptimize(result);
+            found = result.found;
+            location = result.location;
+          }
+        }
+        const std::chrono::duration<double, std::nano> spent =
+            std::chrono::steady_clock::now() - start;
+        total += spent.count() / static_cast<double>(targets.size() * 2);
+      }
+      times[m].push_back(total);
+      ratios[m].push_back(total / times[0].back());
+    }
+  }
+  std::printf("%d rounds at size %d, both halves, fresh targets; ratios to %s within each round\n",
+              rounds, n, chosen[0]->name);
+  std::printf("%-26s %9s %9s %9s %9s\n", "", "ns median", "ratio", "10%", "90%");
+  for (std::size_t m = 0; m < chosen.size(); ++m) {
+    std::printf("%-26s %9.2f %9.3f %9.3f %9.3f\n", chosen[m]->name, quantile(times[m], 0.5),
+                quantile(ratios[m], 0.5), quantile(ratios[m], 0.1), quantile(ratios[m], 0.9));
+  }
+  return true;
+}
 
 void register_search_benchmarks() {
   for (const named_method& m : methods) {
