@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <exception>
+#include <iostream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -85,14 +85,13 @@ void check_plain_schedule_agrees() {
 // (search_bench.hpp), instead of the benchmarks. Status 2, with a line naming the option and the
 // value, for arguments it cannot take.
 int paired(int argc, char** argv) {
-  constexpr long largest_size = velk_sr::key_cl::max_size;
   std::vector<std::string> names;
-  long size = 10000;
-  long rounds = 101;
+  std::int64_t size = 10000;
+  std::int64_t rounds = 101;
   for (int i = 1; i < argc; i += 2) {
     const std::string_view option = argv[i];
     if (i + 1 == argc) {
-      std::fprintf(stderr, "velk_bench: %s needs a value\n", argv[i]);
+      std::cerr << "velk_bench: " << option << " needs a value\n";
       return 2;
     }
     const std::string value = argv[i + 1];
@@ -106,22 +105,21 @@ int paired(int argc, char** argv) {
       continue;
     }
     if (option != "--size" && option != "--rounds") {
-      std::fprintf(stderr, "velk_bench: %s: not an option of --paired (--size, --rounds)\n",
-                   argv[i]);
+      std::cerr << "velk_bench: " << option << ": not an option of --paired (--size, --rounds)\n";
       return 2;
     }
-    const long least = 1;
-    const long greatest = option == "--size" ? largest_size : 1000000;
+    const std::int64_t least = 1;
+    const std::int64_t greatest = option == "--size" ? velk_sr::key_cl::max_size : 1000000;
     std::size_t used = 0;
-    long number = 0;
+    std::int64_t number = 0;
     try {
-      number = std::stol(value, &used);
+      number = std::stoll(value, &used);
     } catch (const std::exception&) {
       used = 0;
     }
     if (used == 0 || used != value.size() || number < least || number > greatest) {
-      std::fprintf(stderr, "velk_bench: %s %s: give a whole number from %ld to %ld\n", argv[i],
-                   argv[i + 1], least, greatest);
+      std::cerr << "velk_bench: " << option << ' ' << value << ": give a whole number from "
+                << least << " to " << greatest << '\n';
       return 2;
     }
     (option == "--size" ? size : rounds) = number;

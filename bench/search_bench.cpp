@@ -9,10 +9,12 @@
 #include <algorithm>
 #include <bit>
 #include <chrono>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <functional>
+#include <iomanip>
+#include <iostream>
 #include <iterator>
 #include <span>
 #include <string>
@@ -297,7 +299,8 @@ const named_method methods[] = {
 // The value below which `share` of the sorted `values` lie.
 double quantile(std::vector<double> values, double share) {
   std::sort(values.begin(), values.end());
-  return values[static_cast<std::size_t>(share * static_cast<double>(values.size() - 1) + 0.5)];
+  return values[static_cast<std::size_t>(
+      std::lround(share * static_cast<double>(values.size() - 1)))];
 }
 
 }  // namespace
@@ -308,7 +311,7 @@ bool paired_rounds(const std::vector<std::string>& names, std::int32_t n, int ro
     const auto* m = std::find_if(std::begin(methods), std::end(methods),
                                  [&](const named_method& each) { return name == each.name; });
     if (m == std::end(methods) || !m->runs_here()) {
-      std::fprintf(stderr, "velk_bench: no routine \"%s\" runs here\n", name.c_str());
+      std::cerr << "velk_bench: no routine \"" << name << "\" runs here\n";
       return false;
     }
     chosen.push_back(m);
@@ -347,12 +350,15 @@ bool paired_rounds(const std::vector<std::string>& names, std::int32_t n, int ro
       ratios[m].push_back(total / times[0].back());
     }
   }
-  std::printf("%d rounds at size %d, both halves, fresh targets; ratios to %s within each round\n",
-              rounds, n, chosen[0]->name);
-  std::printf("%-26s %9s %9s %9s %9s\n", "", "ns median", "ratio", "10%", "90%");
+  std::cout << rounds << " rounds at size " << n << ", both halves, fresh targets; ratios to "
+            << chosen[0]->name << " within each round\n"
+            << std::setw(26) << "" << std::setw(10) << "ns median" << std::setw(10) << "ratio"
+            << std::setw(10) << "10%" << std::setw(10) << "90%" << '\n';
   for (std::size_t m = 0; m < chosen.size(); ++m) {
-    std::printf("%-26s %9.2f %9.3f %9.3f %9.3f\n", chosen[m]->name, quantile(times[m], 0.5),
-                quantile(ratios[m], 0.5), quantile(ratios[m], 0.1), quantile(ratios[m], 0.9));
+    std::cout << std::left << std::setw(26) << chosen[m]->name << std::right << std::fixed
+              << std::setprecision(2) << std::setw(10) << quantile(times[m], 0.5)
+              << std::setprecision(3) << std::setw(10) << quantile(ratios[m], 0.5) << std::setw(10)
+              << quantile(ratios[m], 0.1) << std::setw(10) << quantile(ratios[m], 0.9) << '\n';
   }
   return true;
 }
