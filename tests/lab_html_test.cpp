@@ -13,6 +13,7 @@
 #include "lab/charts.hpp"
 #include "lab/reports.hpp"
 #include "lab/statistics.hpp"
+#include "lab_samples.hpp"
 
 namespace {
 
@@ -171,18 +172,11 @@ std::vector<row> several_rows() {
   return rows;
 }
 
+// The reports' sample context with markup in the host and the command line, which the page
+// must escape.
 velk_lab::run_context sample_context() {
-  velk_lab::run_context c;
-  c.date = "2025-03-04T05:06:07+01:00";
+  velk_lab::run_context c = velk_test::sample_context();
   c.host = "lab<host>";
-  c.processor = "Some CPU @ 2.00GHz";
-  c.cpus = 2;
-  c.compiler = "GCC 12.2.0";
-  c.build_type = "RelWithDebInfo";
-  c.version = "1.0.0";
-  c.seed = 42;
-  c.repetitions = 3;
-  c.min_time = 0.25;
   c.command_line = {"velk", "--seed", "42", "--html", "a<b>&'c\".html"};
   return c;
 }

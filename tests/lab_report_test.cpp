@@ -8,6 +8,7 @@
 
 #include "lab/reports.hpp"
 #include "lab/statistics.hpp"
+#include "lab_samples.hpp"
 
 namespace {
 
@@ -48,34 +49,7 @@ const std::vector<row>& sample_rows() {
   return rows;
 }
 
-velk_lab::run_context sample_context() {
-  velk_lab::run_context c;
-  c.date = "2025-03-04T05:06:07+01:00";
-  c.host = "lab-host";
-  c.processor = "Some CPU @ 2.00GHz";
-  c.cpus = 2;
-  c.compiler = "GCC 12.2.0";
-  c.build_type = "RelWithDebInfo";
-  c.assertions = false;
-  c.version = "1.0.0";
-  c.seed = 42;
-  c.repetitions = 3;
-  c.min_time = 0.25;
-  c.command_line = {"velk",
-                    "--seed",
-                    "42",
-                    "--sizes",
-                    "10",
-                    "--methods",
-                    "binary1,std-lower-bound",
-                    "--repetitions",
-                    "3",
-                    "--min-time",
-                    "0.25",
-                    "--output",
-                    "my results.txt"};
-  return c;
-}
+using velk_test::sample_context;
 
 TEST(LabReports, Table) {
   EXPECT_EQ(velk_lab::table_report(sample_context(), sample_rows()),
