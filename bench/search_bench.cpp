@@ -47,6 +47,11 @@ using entries = std::span<const list_entry>;
 // once per pass.
 constexpr std::size_t stream_length = std::size_t{1} << 16;
 
+// Searches between two resets of the counters: a long run would carry them past their limits, a
+// batch stays far below them. A stream is a whole number of batches.
+constexpr std::size_t batch = 256;
+static_assert(stream_length % batch == 0);
+
 // What a yardstick gives back: the index (from 0) of the entry found, or none.
 search_result found_at(std::size_t index, std::size_t size, position location) {
   if (index >= size) {
@@ -238,28 +243,38 @@ std::vector<key_type> fresh_targets(std::int32_t n, half which) {
   return targets;
 }
 
-// Runs `look` over the stream, one search per iteration, going on where the last batch stopped;
-// found and location go back in as the test procedure hands them on.
-void search_stream(benchmark::State& state, velk_sr::searchmethod look, std::int32_t n,
-                   half which) {
+// The list of the schedule, holding its first n entries.
+list& list_of_size(std::int32_t n) {
   list& l = schedule_list();
   l.count = n;
   plain::fill_keys();
+  return l;
+}
+
+// One batch of searches by `look`, from `first` on, the counters reset before it; found and
+// location go back in as the test procedure hands them on.
+void search_batch(velk_sr::searchmethod look, const list& l, const key_type* first, bool& found,
+                  position& location) {
+  velk_sr::cc = 0;
+  plain::zero_counter();
+  for (std::size_t i = 0; i < batch; ++i) {
+    const search_result result = look(l, first[i], found, location);
+    benchmark::DoNotOptimize(result);
+    found = result.found;
+    location = result.location;
+  }
+}
+
+// Runs `look` over the stream, one search per iteration, going on where the last batch stopped.
+void search_stream(benchmark::State& state, velk_sr::searchmethod look, std::int32_t n,
+                   half which) {
+  const list& l = list_of_size(n);
   const std::vector<key_type> targets = fresh_targets(n, which);
-  constexpr std::size_t batch = 256;
   std::size_t next = 0;
   bool found = false;
   position location;
   while (state.KeepRunningBatch(batch)) {
-    // A long run would carry the counters past their limits; a batch stays far below them.
-    velk_sr::cc = 0;
-    plain::zero_counter();
-    for (std::size_t i = 0; i < batch; ++i) {
-      const search_result result = look(l, targets[next + i], found, location);
-      benchmark::DoNotOptimize(result);
-      found = result.found;
-      location = result.location;
-    }
+    search_batch(look, l, &targets[next], found, location);
     next = next + batch == targets.size() ? 0 : next + batch;
   }
   state.SetItemsProcessed(state.iterations());
@@ -316,13 +331,10 @@ bool paired_rounds(const std::vector<std::string>& names, std::int32_t n, int ro
     }
     chosen.push_back(m);
   }
-  list& l = schedule_list();
-  l.count = n;
-  plain::fill_keys();
+  const list& l = list_of_size(n);
   const std::vector<key_type> streams[] = {fresh_targets(n, half::successful),
                                            fresh_targets(n, half::unsuccessful)};
   std::vector<std::vector<double>> times(chosen.size());
-  std::vector<std::vector<double>> ratios(chosen.size());
   for (int round = 0; round < rounds; ++round) {
     for (std::size_t m = 0; m < chosen.size(); ++m) {
       // Both halves, each search timed once: nanoseconds per search.
@@ -331,23 +343,14 @@ bool paired_rounds(const std::vector<std::string>& names, std::int32_t n, int ro
         bool found = false;
         position location;
         const auto start = std::chrono::steady_clock::now();
-        for (std::size_t i = 0; i < targets.size(); i += 256) {
-          // As in the benchmarks: a batch stays far below the counters' limits.
-          velk_sr::cc = 0;
-          plain::zero_counter();
-          for (std::size_t j = i; j < std::min(i + 256, targets.size()); ++j) {
-            const search_result result = chosen[m]->look(l, targets[j], found, location);
-            benchmark::DoNotOptimize(result);
-            found = result.found;
-            location = result.location;
-          }
+        for (std::size_t i = 0; i < targets.size(); i += batch) {
+          search_batch(chosen[m]->look, l, &targets[i], found, location);
         }
         const std::chrono::duration<double, std::nano> spent =
             std::chrono::steady_clock::now() - start;
         total += spent.count() / static_cast<double>(targets.size() * 2);
       }
       times[m].push_back(total);
-      ratios[m].push_back(total / times[0].back());
     }
   }
   std::cout << rounds << " rounds at size " << n << ", both halves, fresh targets; ratios to "
@@ -355,10 +358,13 @@ bool paired_rounds(const std::vector<std::string>& names, std::int32_t n, int ro
             << std::setw(26) << "" << std::setw(10) << "ns median" << std::setw(10) << "ratio"
             << std::setw(10) << "10%" << std::setw(10) << "90%" << '\n';
   for (std::size_t m = 0; m < chosen.size(); ++m) {
+    std::vector<double> ratios(times[m].size());
+    std::transform(times[m].begin(), times[m].end(), times[0].begin(), ratios.begin(),
+                   std::divides<>());
     std::cout << std::left << std::setw(26) << chosen[m]->name << std::right << std::fixed
               << std::setprecision(2) << std::setw(10) << quantile(times[m], 0.5)
-              << std::setprecision(3) << std::setw(10) << quantile(ratios[m], 0.5) << std::setw(10)
-              << quantile(ratios[m], 0.1) << std::setw(10) << quantile(ratios[m], 0.9) << '\n';
+              << std::setprecision(3) << std::setw(10) << quantile(ratios, 0.5) << std::setw(10)
+              << quantile(ratios, 0.1) << std::setw(10) << quantile(ratios, 0.9) << '\n';
   }
   return true;
 }
