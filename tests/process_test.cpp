@@ -5,7 +5,6 @@
 
 #include <csignal>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -204,13 +203,11 @@ TEST(Frame, RunsAppendingToOneFileKeepEveryLineWhole) {
     EXPECT_EQ(result.exit_status, 0);
   }
   std::map<std::string, int> times_seen;
-  std::istringstream appended(file.contents());
-  for (std::string line; std::getline(appended, line);) {
+  for (const std::string& line : velk_test::lines_of(file.contents())) {
     ++times_seen[line];
   }
   std::map<std::string, int> expected;
-  std::istringstream one_run(many_lines());
-  for (std::string line; std::getline(one_run, line);) {
+  for (const std::string& line : velk_test::lines_of(many_lines())) {
     expected[line] = runs;
   }
   EXPECT_TRUE(times_seen == expected) << times_seen.size() << " different lines";
