@@ -311,13 +311,14 @@ def check_page(browser, page, name, methods, sizes, charts, markers):
     url = browser.load(page)
     check_no_request_leaves(browser, url, name)
 
-    words = set(browser.evaluate("document.body.innerText").split())
+    text = browser.evaluate("document.body.innerText")
+    words = set(text.split())
     for method in methods:
         check(method in words, f"{name}: the method {method} is not in the rendered text")
     for size in sizes:
         check(size in words, f"{name}: the size {size} is not in the rendered text")
     for heading in ("Comparisons per search", "Time per search", "Every row", "Command line"):
-        check(heading in browser.evaluate("document.body.innerText"),
+        check(heading in text,
               f"{name}: '{heading}' is not in the rendered text")
 
     shown = browser.evaluate(CHARTS_AS_SHOWN)
