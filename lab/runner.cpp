@@ -46,9 +46,11 @@ double thread_cpu_seconds() {
          static_cast<double>(now.tv_nsec) / nanoseconds_per_second;
 }
 
-std::string amount_of_memory(std::size_t bytes) {
+// The run failure for memory that could not be had: how much, and what it was for.
+[[noreturn]] void cannot_allocate(std::size_t bytes, std::string_view what) {
   constexpr double mebibyte = 1024.0 * 1024.0;
-  return fmt::format("{:.1f} MiB", static_cast<double>(bytes) / mebibyte);
+  throw run_failure(fmt::format("cannot allocate {:.1f} MiB for {}",
+                                static_cast<double>(bytes) / mebibyte, what));
 }
 
 // A vector of `count` value-initialised elements, or the run failure that says what it was for.
@@ -59,8 +61,7 @@ std::vector<element> allocate(std::size_t count, std::string_view what) {
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }
-  throw run_failure(
-      fmt::format("cannot allocate {} for {}", amount_of_memory(count * sizeof(element)), what));
+  cannot_allocate(count * sizeof(element), what);
 }
 
 // The list of n entries with the keys 1, 3, ..., 2n - 1.
@@ -265,9 +266,8 @@ class runner {
       try {
         prepared = std::make_unique<prepared_list>(m, run);
       } catch (const std::bad_alloc&) {
-        throw run_failure(fmt::format("cannot allocate {} for the {} layout of {} entries",
-                                      amount_of_memory((run.size() + 1) * sizeof(key_type)), m.name,
-                                      run.size()));
+        cannot_allocate(eytzinger_layout::bytes_for(run.size()),
+                        fmt::format("the {} layout of {} entries", m.name, run.size()));
       }
       const auto end = std::chrono::steady_clock::now();
       builds.push_back(std::chrono::duration<double, std::nano>(end - start).count());

@@ -49,7 +49,7 @@ void eytzinger_layout::release::operator()(key_type* keys) const {
 eytzinger_layout::eytzinger_layout(entries run)
     : size_(static_cast<std::int32_t>(run.size())),
       keys_(static_cast<key_type*>(
-          ::operator new[]((run.size() + 1) * sizeof(key_type), std::align_val_t{line_bytes}))) {
+          ::operator new[](bytes_for(run.size()), std::align_val_t{line_bytes}))) {
   keys_[0] = 0;
   auto next = run.begin();
   fill_in_order(keys_.get(), 1, static_cast<std::uint32_t>(size_), next);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -24,6 +25,11 @@ class eytzinger_layout {
 
   // The entries of the run it was built from.
   [[nodiscard]] std::int32_t size() const { return size_; }
+
+  // The bytes of the array that a layout of `entries` entries allocates.
+  static constexpr std::size_t bytes_for(std::size_t entries) {
+    return (entries + 1) * sizeof(key_type);
+  }
 
  private:
   friend counted_search eytzinger(const eytzinger_layout& layout, key_type target);
