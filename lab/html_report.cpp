@@ -2,8 +2,10 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "lab/charts.hpp"
@@ -115,18 +117,16 @@ std::string rows_section(std::span<const row> rows) {
 }
 
 // The run's methods and sizes in the order they first appear.
-std::pair<std::vector<std::string>, std::vector<std::string>> names_and_sizes(
+std::pair<std::vector<std::string_view>, std::vector<std::int32_t>> names_and_sizes(
     std::span<const row> rows) {
-  std::vector<std::string> methods;
-  std::vector<std::string> sizes;
+  std::vector<std::string_view> methods;
+  std::vector<std::int32_t> sizes;
   for (const row& r : rows) {
-    const std::string method(r.method);
-    const std::string size = fmt::format("{}", r.size);
-    if (std::find(methods.begin(), methods.end(), method) == methods.end()) {
-      methods.push_back(method);
+    if (std::find(methods.begin(), methods.end(), r.method) == methods.end()) {
+      methods.push_back(r.method);
     }
-    if (std::find(sizes.begin(), sizes.end(), size) == sizes.end()) {
-      sizes.push_back(size);
+    if (std::find(sizes.begin(), sizes.end(), r.size) == sizes.end()) {
+      sizes.push_back(r.size);
     }
   }
   return {methods, sizes};
