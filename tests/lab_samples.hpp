@@ -2,7 +2,7 @@
 // reports write.
 #pragma once
 
-#include "lab/results.hpp"
+#include "lab/measure/results.hpp"
 
 namespace velk_test {
 

@@ -13,11 +13,11 @@
 #include <vector>
 
 #include "lab/errors.hpp"
-#include "lab/methods.hpp"
-#include "lab/models.hpp"
-#include "lab/options.hpp"
-#include "lab/runner.hpp"
-#include "lab/statistics.hpp"
+#include "lab/measure/methods.hpp"
+#include "lab/measure/models.hpp"
+#include "lab/cli/options.hpp"
+#include "lab/measure/runner.hpp"
+#include "lab/measure/statistics.hpp"
 #include "random/random_int.hpp"
 
 namespace {

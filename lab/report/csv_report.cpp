@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "lab/reports.hpp"
+#include "lab/report/reports.hpp"
 
 namespace velk_lab {
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "lab/results.hpp"
+#include "lab/measure/results.hpp"
 
 namespace velk_lab {
 

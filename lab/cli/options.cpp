@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "lab/errors.hpp"
-#include "lab/output.hpp"
+#include "lab/io/output.hpp"
 
 namespace velk_lab {
 

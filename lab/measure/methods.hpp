@@ -9,7 +9,7 @@
 #include <span>
 #include <string_view>
 
-#include "lab/models.hpp"
+#include "lab/measure/models.hpp"
 #include "search/algorithms.hpp"
 #include "search/eytzinger.hpp"
 

@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "lab/reports.hpp"
+#include "lab/report/reports.hpp"
 
 namespace velk_lab {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "lab/results.hpp"
+#include "lab/measure/results.hpp"
 
 namespace velk_lab {
 

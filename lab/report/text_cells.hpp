@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lab/results.hpp"
+#include "lab/measure/results.hpp"
 
 namespace velk_lab {
 

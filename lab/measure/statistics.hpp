@@ -3,7 +3,7 @@
 
 #include <span>
 
-#include "lab/results.hpp"
+#include "lab/measure/results.hpp"
 
 namespace velk_lab {
 

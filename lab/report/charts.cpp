@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "lab/chart_axes.hpp"
-#include "lab/text_cells.hpp"
+#include "lab/report/chart_axes.hpp"
+#include "lab/report/text_cells.hpp"
 
 namespace velk_lab {
 

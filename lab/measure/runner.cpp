@@ -16,7 +16,7 @@
 #include <utility>
 
 #include "lab/errors.hpp"
-#include "lab/statistics.hpp"
+#include "lab/measure/statistics.hpp"
 #include "random/random_int.hpp"
 
 namespace velk_lab {

@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "lab/charts.hpp"
-#include "lab/reports.hpp"
-#include "lab/text_cells.hpp"
+#include "lab/report/charts.hpp"
+#include "lab/report/reports.hpp"
+#include "lab/report/text_cells.hpp"
 
 namespace velk_lab {
 

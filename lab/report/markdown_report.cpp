@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "lab/reports.hpp"
-#include "lab/text_cells.hpp"
+#include "lab/report/reports.hpp"
+#include "lab/report/text_cells.hpp"
 
 namespace velk_lab {
 

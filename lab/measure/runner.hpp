@@ -5,9 +5,9 @@
 #include <optional>
 #include <vector>
 
-#include "lab/methods.hpp"
-#include "lab/progress.hpp"
-#include "lab/results.hpp"
+#include "lab/measure/methods.hpp"
+#include "lab/measure/progress.hpp"
+#include "lab/measure/results.hpp"
 
 namespace velk_lab {
 
