@@ -18,13 +18,13 @@
 
 #include "frame/frame.hpp"
 #include "frame/text_output.hpp"
-#include "lab/measure/context.hpp"
-#include "lab/errors.hpp"
 #include "lab/cli/options.hpp"
+#include "lab/errors.hpp"
 #include "lab/io/output.hpp"
+#include "lab/measure/context.hpp"
 #include "lab/measure/progress.hpp"
-#include "lab/report/reports.hpp"
 #include "lab/measure/runner.hpp"
+#include "lab/report/reports.hpp"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "lab/measure/statistics.hpp"
 #include "lab/report/chart_axes.hpp"
 #include "lab/report/charts.hpp"
 #include "lab/report/reports.hpp"
-#include "lab/measure/statistics.hpp"
 #include "lab_samples.hpp"
 
 namespace {

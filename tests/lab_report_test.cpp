@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "lab/report/reports.hpp"
 #include "lab/measure/statistics.hpp"
+#include "lab/report/reports.hpp"
 #include "lab_samples.hpp"
 
 namespace {

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
+#include "lab/cli/options.hpp"
 #include "lab/errors.hpp"
 #include "lab/measure/methods.hpp"
 #include "lab/measure/models.hpp"
-#include "lab/cli/options.hpp"
 #include "lab/measure/runner.hpp"
 #include "lab/measure/statistics.hpp"
 #include "random/random_int.hpp"

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "lab/report/reports.hpp"
 #include "lab/measure/runner.hpp"
+#include "lab/report/reports.hpp"
 
 namespace velk_lab {
 
