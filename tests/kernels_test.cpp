@@ -60,6 +60,11 @@ void expect_same_searches(std::span<const Entry> run,
   for (const scan_kernel<Entry>& kernel : supported_kernels<Entry>()) {
     for (const key_type_of<Entry> target : targets) {
       const counted_search want = one_at_a_time(run, target);
+      // The scan itself, which gives the size for no match: a match found outside the run
+      // would not show in the search's result.
+      const std::size_t first = kernel.scan(run, target);
+      ASSERT_EQ(first, want.found ? static_cast<std::size_t>(want.location - 1) : run.size())
+          << kernel.name << ' ' << where << " target " << target;
       const counted_search got = velk_sr::algorithms::sequential(run, target, kernel);
       ASSERT_EQ(got.found, want.found) << kernel.name << ' ' << where << " target " << target;
       ASSERT_EQ(got.location, want.location) << kernel.name << ' ' << where << " target " << target;
