@@ -292,10 +292,10 @@ TEST(LabRunner, AWrongResultEndsTheRunAndNamesTheKey) {
   // A counted method fails in the counting pass; a baseline, which has none, in the timing.
   const wrong_case cases[] = {
       {velk_lab::counted_method<misses_key_7>("misses-7", velk_lab::binary1_model,
-                                              velk_lab::binary1_bound),
+                                              velk_sr::algorithms::binary1_bound),
        "misses-7 gave a wrong result at size 10: key 7 is at position 4"},
       {velk_lab::counted_method<overcounts_key_5>("overcounts-5", velk_lab::binary1_model,
-                                                  velk_lab::binary1_bound),
+                                                  velk_sr::algorithms::binary1_bound),
        "overcounts-5 counted 6 comparisons for key 5 at size 10, beyond its bound of 5"},
       {velk_lab::baseline_method<finds_key_8>("finds-8"),
        "finds-8 gave a wrong result at size 10: key 8 is not in the list"},

@@ -1,6 +1,6 @@
 // The method table: every method the lab can measure, one row each, with the algorithm, its
 // counting model and bound, the layout it searches and the loop that times it. Adding a method is
-// one row here and, when it counts, its model and bound in models.hpp.
+// one row here and, when it counts, its model in models.hpp and its bound in its search's header.
 #pragma once
 
 #include <cstddef>
@@ -20,7 +20,7 @@ using velk_sr::list_entry;
 using velk_sr::algorithms::counted_search;
 using velk_sr::algorithms::entries;
 
-using velk_sr::algorithms::eytzinger_layout;
+using eytzinger_layout = velk_sr::algorithms::eytzinger_layout<key_type>;
 
 // What a method searches besides the list itself: a copy of its keys in another order, built
 // before any search and outside the timed ones.

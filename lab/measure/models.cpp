@@ -200,12 +200,4 @@ comparison_totals exponential_model(std::int32_t n) {
   }
 }
 
-std::int32_t sequential_bound(std::int32_t n) { return n; }
-std::int32_t binary1_bound(std::int32_t n) { return log2_up(n) + 1; }
-std::int32_t binary2_bound(std::int32_t n) { return 2 * (log2_down(n) + 1); }
-std::int32_t branchless_bound(std::int32_t n) { return log2_up(n) + 1; }
-std::int32_t eytzinger_bound(std::int32_t n) { return log2_down(n) + 2; }
-std::int32_t interpolation_bound(std::int32_t n) { return 3 * log2_down(n) + 4; }
-std::int32_t exponential_bound(std::int32_t n) { return 2 * log2_up(n) + 1; }
-
 }  // namespace velk_lab

@@ -49,13 +49,4 @@ comparison_totals interpolation_model(std::int32_t n);
 // exponential: the galloping tests, the halving steps in the bracket, and the final test.
 comparison_totals exponential_model(std::int32_t n);
 
-// The bounds of each rule, as the algorithms' headers state them.
-std::int32_t sequential_bound(std::int32_t n);
-std::int32_t binary1_bound(std::int32_t n);
-std::int32_t binary2_bound(std::int32_t n);
-std::int32_t branchless_bound(std::int32_t n);
-std::int32_t eytzinger_bound(std::int32_t n);
-std::int32_t interpolation_bound(std::int32_t n);
-std::int32_t exponential_bound(std::int32_t n);
-
 }  // namespace velk_lab
