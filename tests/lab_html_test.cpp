@@ -146,9 +146,13 @@ row measured_row(std::string_view method, std::int32_t size, half which, bool co
   r.counted = counted;
   r.searches = size;
   r.comparisons = counted ? comparisons : 0;
-  r.expected_comparisons = counted ? comparisons : 0;
+  if (counted) {
+    r.expected_comparisons = comparisons;
+  }
+  r.expected_targets = size;
   r.timed_searches = 1000;
   r.wall_ns = std::move(wall);
+  r.repetition_searches.assign(r.wall_ns.size(), r.timed_searches);
   r.cpu_ns = r.wall_ns;
   r.wall = velk_lab::summarize(r.wall_ns);
   r.cpu = velk_lab::summarize(r.cpu_ns);

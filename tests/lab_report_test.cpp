@@ -25,9 +25,13 @@ row measured_row(std::string_view method, std::int32_t size, half which, bool co
   r.counted = counted;
   r.searches = 10;
   r.comparisons = counted ? 23 : 0;
-  r.expected_comparisons = counted ? 25 : 0;
+  if (counted) {
+    r.expected_comparisons = 25;
+  }
+  r.expected_targets = size;
   r.timed_searches = 2500000;
   r.wall_ns = std::move(wall);
+  r.repetition_searches.assign(r.wall_ns.size(), r.timed_searches);
   r.cpu_ns = std::move(cpu);
   r.wall = velk_lab::summarize(r.wall_ns);
   r.cpu = velk_lab::summarize(r.cpu_ns);

@@ -316,7 +316,9 @@ std::string svg_document(std::string_view id, std::string_view title,
 using row_value = double (*)(const row& r);
 double list_size(const row& r) { return r.size; }
 double measured_mean(const row& r) { return r.mean_comparisons(); }
-double expected_mean(const row& r) { return r.mean_expected_comparisons(); }
+double expected_mean(const row& r) {
+  return r.has_expected() ? r.mean_expected_comparisons() : std::nan("");
+}
 double median_time(const row& r) { return r.wall.median; }
 double least_time(const row& r) { return r.wall.min; }
 double greatest_time(const row& r) { return r.wall.max; }

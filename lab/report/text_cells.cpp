@@ -2,34 +2,7 @@
 
 #include <fmt/core.h>
 
-#include <array>
-
 namespace velk_lab {
-
-namespace {
-
-constexpr std::array<text_column, 16> columns{{
-    {"method", false},
-    {"size", true},
-    {"half", false},
-    {"searches", true},
-    {"comparisons", true},
-    {"expected", true},
-    {"wall ns", true},
-    {"wall min", true},
-    {"wall max", true},
-    {"wall MAD", true},
-    {"cpu ns", true},
-    {"cpu min", true},
-    {"cpu max", true},
-    {"cpu MAD", true},
-    {"timed searches", true},
-    {"layout ns", true},
-}};
-
-std::string spread_cell(double percent) { return fmt::format("{:.1f}%", percent); }
-
-}  // namespace
 
 std::string mean_cell(double mean) {
   std::string text = fmt::format("{:.4f}", mean);
@@ -47,27 +20,6 @@ std::string time_cell(double ns) {
   constexpr double three_digits = 100.0;
   const int decimals = ns < two_digits ? 2 : ns < three_digits ? 1 : 0;
   return fmt::format("{:.{}f}", ns, decimals);
-}
-
-std::span<const text_column> text_columns() { return columns; }
-
-std::vector<std::string> text_cells(const row& r) {
-  return {std::string(r.method),
-          fmt::format("{}", r.size),
-          std::string(half_name(r.which)),
-          fmt::format("{}", r.searches),
-          r.counted ? mean_cell(r.mean_comparisons()) : "-",
-          r.counted ? mean_cell(r.mean_expected_comparisons()) : "-",
-          time_cell(r.wall.median),
-          time_cell(r.wall.min),
-          time_cell(r.wall.max),
-          spread_cell(r.wall.mad_percent),
-          time_cell(r.cpu.median),
-          time_cell(r.cpu.min),
-          time_cell(r.cpu.max),
-          spread_cell(r.cpu.mad_percent),
-          fmt::format("{}", r.timed_searches),
-          r.layout_ns.has_value() ? time_cell(*r.layout_ns) : "-"};
 }
 
 std::string context_lines(const run_context& context) {

@@ -6,47 +6,35 @@
 
 #include <cstdint>
 
+#include "lab/method_record.hpp"
+
 namespace velk_lab {
 
-struct comparison_totals {
-  std::int64_t successful = 0;
-  std::int64_t unsuccessful = 0;
-
-  friend bool operator==(const comparison_totals&, const comparison_totals&) = default;
-};
-
-// A method's model: n from 1 to 2^30 - 1.
-using counting_model = comparison_totals (*)(std::int32_t n);
-
-// The most comparisons that one search of a list of n entries counts under a method's rule, for
-// any keys and any target: n from 1 to 2^30 - 1.
-using counting_bound = std::int32_t (*)(std::int32_t n);
+// Each model takes n from 1 to 2^30 - 1. The totals hold for any n distinct keys with a gap above
+// each, since each of these methods compares the target only by order and equality, so that its
+// count depends on nothing but the position where the target's key lies or would lie.
 
 // One comparison per entry examined: the key at position r costs r; a missing key costs n.
-comparison_totals sequential_model(std::int32_t n);
+comparison_totals sequential_model(std::int64_t n);
 
 // binary1 and recbinary1: one for each probe whose key is smaller than the target, and one for
 // the final equality test.
-comparison_totals binary1_model(std::int32_t n);
+comparison_totals binary1_model(std::int64_t n);
 
 // binary2 and recbinary2: one for the equality test of each probe and one more for the ordering
 // test when it fails.
-comparison_totals binary2_model(std::int32_t n);
+comparison_totals binary2_model(std::int64_t n);
 
 // The methods below count one for each ordering test of the target against a key and one for
 // each equality test.
 
 // branchless: ceil(log2 n) halving steps and the final test, whatever the target.
-comparison_totals branchless_model(std::int32_t n);
+comparison_totals branchless_model(std::int64_t n);
 
 // eytzinger: one per level descended, and the final test unless the target is above every key.
-comparison_totals eytzinger_model(std::int32_t n);
-
-// interpolation: on keys 1, 3, ..., 2n - 1 the first probe lands on the target's place and the
-// second settles the side, so a search costs 3 (2 for the least key; 1 above the greatest).
-comparison_totals interpolation_model(std::int32_t n);
+comparison_totals eytzinger_model(std::int64_t n);
 
 // exponential: the galloping tests, the halving steps in the bracket, and the final test.
-comparison_totals exponential_model(std::int32_t n);
+comparison_totals exponential_model(std::int64_t n);
 
 }  // namespace velk_lab
