@@ -77,6 +77,9 @@ TEST(Velk, BadInputIsOneLineOnStandardErrorAndStatus2) {
        "velk: --sizes: '1G' is not a size (a whole number from 1 to 1073741823, with an "
        "optional k or M)\n"},
       {{VELK, "--verbose"}, "velk: unknown option '--verbose'\n"},
+      {{VELK, "--output", "--html"},
+       "velk: --output: 1 required FILE missing ('--html' is an option; for a value that starts "
+       "with -, write --output=VALUE)\n"},
   };
   for (const bad_case& c : cases) {
     SCOPED_TRACE(c.argv[1]);
@@ -86,6 +89,7 @@ TEST(Velk, BadInputIsOneLineOnStandardErrorAndStatus2) {
     EXPECT_EQ(result.exit_status, 2);
   }
   EXPECT_FALSE(std::filesystem::exists("never-written.csv"));
+  EXPECT_FALSE(std::filesystem::exists("--html"));
 }
 
 TEST(Velk, HelpAndVersion) {
