@@ -308,6 +308,25 @@ TEST(Velk, HtmlPageThatCannotBeWrittenChangesNoFile) {
   EXPECT_EQ(names_in(folder.path()), std::vector<std::string>{"rows.csv"});
 }
 
+// The context's lines say "1 repetition", and an argument with control characters stays on the
+// command line's one line, quoted so that a shell reads it back.
+TEST(Velk, ContextOfOneRepetitionAndAnArgumentWithALineFeed) {
+  const scratch_folder folder;
+  const std::string table = (folder.path() / "a\nb\x01'c.txt").string();
+  const std::string page = (folder.path() / "page.html").string();
+  const auto result =
+      run_process({VELK, "--sizes", "10", "--methods", "binary1", "--min-time", "0.001",
+                   "--repetitions", "1", "--output", table, "--html", page});
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  const std::vector<std::string> lines = lines_of(contents_of(table));
+  ASSERT_EQ(lines.size(), 7U);
+  EXPECT_NE(lines[1].find("; 1 repetition of at least 0.001 s"), std::string::npos) << lines[1];
+  const std::string quoted = "$'" + folder.path().string() + "/a\\nb\\x01\\'c.txt'";
+  EXPECT_EQ(lines[2].substr(lines[2].find(" --output ")),
+            " --output " + quoted + " --html " + page);
+  EXPECT_NE(contents_of(page).find("1 timed repetition of each row"), std::string::npos);
+}
+
 TEST(Velk, StandardOutputThatFails) {
   struct failing_case {
     stdout_to where;
