@@ -7,7 +7,9 @@
 // takes the fault handler, so a processor or system fault still ends it with the frame's
 // failure report and status 1, and like the frame it ignores SIGPIPE and SIGXFSZ, so that a
 // reader that goes away, or a file that outgrows the file-size limit, makes a write fail with a
-// message instead of killing the process silently and leaving a partly written file behind.
+// message instead of killing the process silently and leaving a partly written file behind. An
+// interrupt (SIGINT, SIGTERM, SIGHUP) still ends it at once by that signal, as the shell
+// expects, once the new files not yet in place are removed.
 #include <unistd.h>
 
 #include <csignal>
@@ -44,10 +46,12 @@ int run(int argc, char** argv) {
     return success;
   }
   const velk_lab::options& settings = command.settings;
-  for (const auto& file : {settings.output, settings.html}) {
-    if (file.has_value()) {
-      velk_lab::check_output_file(*file);
-    }
+  const bool report_on_standard_output = !settings.output.has_value();
+  if (settings.output.has_value()) {
+    velk_lab::check_output_file("--output", *settings.output, report_on_standard_output);
+  }
+  if (settings.html.has_value()) {
+    velk_lab::check_output_file("--html", *settings.html, report_on_standard_output);
   }
   const velk_lab::run_context context = velk_lab::gather_context(argc, argv, settings.measured);
   std::string text;
@@ -60,19 +64,22 @@ int run(int argc, char** argv) {
       page = velk_lab::html_report(context, rows);
     }
   }
-  // Both files are written whole beside their places, and standard output after them, before
-  // either file is put in place: a failure anywhere before that leaves no file changed.
+  // Both files are written whole beside their places before either is put in place. The page
+  // comes first, and standard output after the devices and pipes: a page that cannot be written
+  // leaves nothing of the report where a script would read it, and a failure anywhere before the
+  // renames leaves no file changed.
   velk_lab::output_files files;
-  if (settings.output.has_value()) {
-    files.add(*settings.output, text);
-  }
   if (settings.html.has_value()) {
     files.add(*settings.html, page);
   }
-  if (!settings.output.has_value()) {
+  if (settings.output.has_value()) {
+    files.add(*settings.output, text);
+  }
+  files.write_in_place();
+  if (report_on_standard_output) {
     velk_lab::write_standard_output(text);
   }
-  files.commit();
+  files.replace();
   return success;
 }
 
@@ -80,6 +87,7 @@ int run(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   frame::install_fault_handler();
+  velk_lab::remove_new_files_on_interrupt();
   static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
   static_cast<void>(std::signal(SIGXFSZ, SIG_IGN));
   try {

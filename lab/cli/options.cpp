@@ -213,7 +213,10 @@ constexpr std::string_view footer_text =
     "outside the timed searches.";
 
 constexpr std::string_view exit_statuses =
-    "Exit status: 0 done, 1 a failure while running (nothing is written), 2 bad input.";
+    "Exit status: 0 done; 1 a failure while running (no file is changed); 2 bad input, an output "
+    "file that cannot be written among it (nothing is measured). An interrupt (SIGINT, SIGTERM, "
+    "SIGHUP) ends velk by that signal; each file then holds its old content or the whole new "
+    "report, and no new file is left beside it.";
 
 // Help text broken into lines of at most `width` characters at blanks; the help indents each
 // continuation line of an option's description under the first.
