@@ -437,7 +437,9 @@ TEST(Velk, AnInterruptWhileWritingLeavesEveryFileWhole) {
   const std::filesystem::path page = folder.path() / "page.html";
   const std::string old_report = "an older report\n";
   constexpr int runs = 40;
-  constexpr std::chrono::microseconds step{200};  // writing both takes a few milliseconds
+  // From 0 to 12 ms, closer together near the start: writing both files takes from a fraction
+  // of a millisecond (a file system in memory) to a few (one that syncs to a disk).
+  constexpr std::chrono::microseconds step{8};
   int interrupted = 0;
   for (int run = 0; run < runs; ++run) {
     SCOPED_TRACE(run);
@@ -446,7 +448,7 @@ TEST(Velk, AnInterruptWhileWritingLeavesEveryFileWhole) {
     velk_test::run_options options;
     options.signal = run % 2 == 0 ? SIGINT : SIGTERM;
     options.signal_on_file_in = folder.path().string();
-    options.signal_delay = run * step;
+    options.signal_delay = run * run * step;
     const auto result = run_process(
         {VELK, "--methods", "all", "--sizes", "10", "--repetitions", "3", "--min-time", "0.0001",
          "--format", "json", "--output", rows.string(), "--html", page.string()},
