@@ -8,7 +8,9 @@
 // takes the fault handler, so a processor or system fault still ends it with the frame's
 // failure report and status 1, and like the frame it ignores SIGPIPE and SIGXFSZ, so that a
 // reader that goes away, or a file that outgrows the file-size limit, makes a write fail with a
-// message instead of killing the process silently and leaving a partly written file behind.
+// message instead of killing the process silently and leaving a partly written file behind. An
+// interrupt (SIGINT, SIGTERM, SIGHUP) still ends it at once by that signal, as the shell
+// expects, once the new files not yet in place are removed.
 #include <unistd.h>
 
 #include <csignal>
@@ -51,9 +53,14 @@ int run_command_line(int argc, const char* const* argv) {
     return success;
   }
   const velk_lab::options& settings = command.settings;
-  for (const auto& file : {settings.output, settings.html, settings.save_keys}) {
+  const bool report_on_standard_output = !settings.output.has_value();
+  const std::pair<const char*, const std::optional<std::string>&> outputs[] = {
+      {"--output", settings.output},
+      {"--html", settings.html},
+      {"--save-keys", settings.save_keys}};
+  for (const auto& [option, file] : outputs) {
     if (file.has_value()) {
-      velk_lab::check_output_file(*file);
+      velk_lab::check_output_file(option, *file, report_on_standard_output);
     }
   }
   velk_lab::check_memory(settings.measured, velk_lab::available_memory());
@@ -70,22 +77,25 @@ int run_command_line(int argc, const char* const* argv) {
     }
     keys = std::move(measured.saved_keys);
   }
-  // The files are written whole beside their places, and standard output after them, before
-  // any file is put in place: a failure anywhere before that leaves no file changed.
+  // The files are written whole beside their places before any is put in place. The page comes
+  // first, and standard output after the devices and pipes: a page that cannot be written leaves
+  // nothing of the report where a script would read it, and a failure anywhere before the
+  // renames leaves no file changed.
   velk_lab::output_files files;
-  if (settings.output.has_value()) {
-    files.add(*settings.output, text);
-  }
   if (settings.html.has_value()) {
     files.add(*settings.html, page);
+  }
+  if (settings.output.has_value()) {
+    files.add(*settings.output, text);
   }
   if (settings.save_keys.has_value()) {
     files.add(*settings.save_keys, keys);
   }
-  if (!settings.output.has_value()) {
+  files.write_in_place();
+  if (report_on_standard_output) {
     velk_lab::write_standard_output(text);
   }
-  files.commit();
+  files.replace();
   return success;
 }
 
@@ -95,6 +105,7 @@ namespace velk_lab {
 
 int run(int argc, const char* const* argv) {
   frame::install_fault_handler();
+  remove_new_files_on_interrupt();
   static_cast<void>(std::signal(SIGPIPE, SIG_IGN));
   static_cast<void>(std::signal(SIGXFSZ, SIG_IGN));
   try {

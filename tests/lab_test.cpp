@@ -420,8 +420,8 @@ TEST(LabOptions, Defaults) {
 TEST(LabOptions, EveryOptionTakesItsValue) {
   const velk_lab::command c =
       parse({"--methods", "all", "--sizes=1, 10k,1M,1073741823", "--searches", "2k",
-             "--repetitions", "3", "--min-time", "2.5e-3", "--seed", "-2147483648", "--format",
-             "json", "--output", "out.json", "--format", "markdown", "--html", "page.html"});
+             "--repetitions", "3", "--min-time", "2.5e-3", "--seed", "-2147483648", "--output",
+             "out.json", "--format", "markdown", "--html", "page.html"});
   const velk_lab::options& o = c.settings;
   EXPECT_EQ(names_of(o.measured.methods),
             (std::vector<std::string_view>{"sequential", "binary1", "recbinary1", "binary2",
@@ -433,11 +433,14 @@ TEST(LabOptions, EveryOptionTakesItsValue) {
   EXPECT_EQ(o.measured.repetitions, 3);
   EXPECT_EQ(o.measured.min_time, 2.5e-3);
   EXPECT_EQ(o.measured.seed, -2147483648);
-  EXPECT_EQ(o.format->name, "markdown");  // the last one given counts
+  EXPECT_EQ(o.format->name, "markdown");
   EXPECT_EQ(o.output, "out.json");
   EXPECT_EQ(o.html, "page.html");
   // A device takes both reports in turn; only a file that one would replace is refused.
   EXPECT_EQ(parse({"--output", "/dev/null", "--html", "/dev/null"}).settings.html, "/dev/null");
+  // A value that starts with "-" is one when it cannot be an option, or is given with "=".
+  EXPECT_EQ(parse({"--seed", "-5"}).settings.measured.seed, -5);
+  EXPECT_EQ(parse({"--output=--html"}).settings.output, "--html");
 }
 
 TEST(LabOptions, HelpAndVersion) {
@@ -507,6 +510,15 @@ TEST(LabOptions, BadInputNamesTheOptionAndTheValue) {
       {{"--output", "r.html", "--html", "./r.html"},
        "--html: './r.html' is the file that --output writes"},
       {{"--sizes"}, "--sizes: 1 required LIST missing"},
+      {{"--sizes", "--methods", "binary1"},
+       "--sizes: 1 required LIST missing ('--methods' is an option; for a value that starts with "
+       "-, write --sizes=VALUE)"},
+      {{"--seed", "-x", "--sizes", "10"},
+       "--seed: 1 required N missing ('-x' is an option; for a value that starts with -, write "
+       "--seed=VALUE)"},
+      {{"--sizes", "10", "--sizes=20"}, "--sizes: given more than once (give each option once)"},
+      {{"--format", "csv", "--format", "csv"},
+       "--format: given more than once (give each option once)"},
       {{"--size", "10"}, "unknown option '--size'"},
       {{"10"}, "unexpected argument '10'"},
   };

@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -198,7 +199,10 @@ constexpr std::string_view footer_text =
     "the timed searches.";
 
 constexpr std::string_view exit_statuses =
-    "Exit status: 0 done, 1 a failure while running (nothing is written), 2 bad input.";
+    "Exit status: 0 done; 1 a failure while running (no file is changed); 2 bad input, an output "
+    "file that cannot be written among it (nothing is measured). An interrupt (SIGINT, SIGTERM, "
+    "SIGHUP) ends velk by that signal; each file then holds its old content or the whole new "
+    "report, and no new file is left beside it.";
 
 // Help text broken into lines of at most `width` characters at blanks; the help indents each
 // continuation line of an option's description under the first.
@@ -222,11 +226,53 @@ std::string wrapped(std::string_view text, std::size_t width) {
 constexpr std::size_t help_width = 100;
 constexpr std::size_t option_column = 26;
 
+// Whether a word of the command line reads as an option rather than a value: "-", then a letter
+// or another "-". A negative number ("--seed -5") is a value.
+bool looks_like_option(std::string_view word) {
+  return word.size() > 1 && word[0] == '-' &&
+         (word[1] == '-' || std::isalpha(static_cast<unsigned char>(word[1])) != 0);
+}
+
+// An option followed by another where its value should be has lost its value: the parser would
+// take the next option for it, and that option would be lost in turn. "--output=-x" still gives
+// a value that starts with "-".
+void refuse_missing_values(const CLI::App& app, int argc, const char* const* argv) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--") {
+      return;
+    }
+    const CLI::Option* option = app.get_option_no_throw(word);
+    if (option == nullptr || option->get_items_expected_max() == 0) {
+      continue;
+    }
+    const std::string_view next = argv[i + 1];
+    if (looks_like_option(next)) {
+      throw bad_input(fmt::format(
+          "{}: 1 required {} missing ('{}' is an option; for a value that starts with -, write "
+          "{}=VALUE)",
+          word, option->get_type_name(), next, word));
+    }
+    ++i;
+  }
+}
+
+// Each option once: a second value would silently take the place of the first, and the run
+// would measure or write something else than asked.
+void refuse_repeated_options(const CLI::App& app) {
+  for (const CLI::Option* option : app.get_options()) {
+    if (option->count() > 1) {
+      throw bad_input(
+          fmt::format("{}: given more than once (give each option once)", option->get_name()));
+    }
+  }
+}
+
 }  // namespace
 
 command parse_command_line(int argc, const char* const* argv) {
   CLI::App app{wrapped(description, help_width), "velk"};
-  app.footer(wrapped(footer_text, help_width) + "\n\n" + std::string(exit_statuses));
+  app.footer(wrapped(footer_text, help_width) + "\n\n" + wrapped(exit_statuses, help_width));
   app.get_formatter()->column_width(option_column);
   app.allow_extras();
   std::string methods_text(default_methods);
@@ -293,6 +339,7 @@ command parse_command_line(int argc, const char* const* argv) {
   app.set_version_flag("--version", "velk " VELK_VERSION);
 
   command result;
+  refuse_missing_values(app, argc, argv);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -306,6 +353,7 @@ command parse_command_line(int argc, const char* const* argv) {
   } catch (const CLI::ParseError& error) {
     throw bad_input(error.what());
   }
+  refuse_repeated_options(app);
   for (const std::string& extra : app.remaining()) {
     if (extra == "--") {
       continue;

@@ -17,7 +17,9 @@ enum class half { successful, unsuccessful };
 std::string_view half_name(half which);
 
 // The arguments as one line that a POSIX shell reads back into the same arguments: each one
-// that holds anything but letters, digits and _ . / = , : + - in single quotes.
+// that holds anything but letters, digits and _ . / = , : + - in single quotes, or, when it
+// holds a control character (a line feed would split the line), in $'...' with \n, \t, \\,
+// \' and \xHH for the other control bytes.
 std::string command_line_text(const std::vector<std::string>& arguments);
 
 // Nanoseconds per search over the repetitions of one row.

@@ -77,8 +77,10 @@ std::string context_section(const run_context& context) {
   out += entry("Build", fmt::format("{}, assertions {}", escaped(context.build_type),
                                     context.assertions ? "on" : "off"));
   out += entry("Seed", escaped(seed));
-  out += entry("Repetitions", fmt::format("{} timed repetitions of each row, each of at least {} s",
-                                          context.repetitions, context.min_time));
+  out +=
+      entry("Repetitions", fmt::format("{} timed repetition{} of each row, each of at least {} s",
+                                       context.repetitions, context.repetitions == 1 ? "" : "s",
+                                       context.min_time));
   out += entry("Command line",
                "<code>" + escaped(command_line_text(context.command_line)) + "</code>");
   out += entry("Version", "velk " + escaped(context.version));

@@ -26,10 +26,11 @@ std::string context_lines(const run_context& context) {
   const std::string seed =
       context.seed.has_value() ? fmt::format("{}", *context.seed) : "none (default state)";
   return fmt::format(
-      "velk {} on {} ({}, {} CPUs), {}\n{}, {} build; seed {}; {} repetitions of at least {} s\n"
+      "velk {} on {} ({}, {} CPUs), {}\n{}, {} build; seed {}; {} repetition{} of at least {} s\n"
       "{}\n",
       context.version, context.host, context.processor, context.cpus, context.date,
-      context.compiler, context.build_type, seed, context.repetitions, context.min_time,
+      context.compiler, context.build_type, seed, context.repetitions,
+      context.repetitions == 1 ? "" : "s", context.min_time,
       command_line_text(context.command_line));
 }
 
