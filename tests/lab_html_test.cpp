@@ -141,6 +141,7 @@ row measured_row(std::string_view method, std::int32_t size, half which, bool co
                  std::int64_t comparisons, std::vector<double> wall) {
   row r;
   r.method = method;
+  r.keys = "odd";
   r.size = size;
   r.which = which;
   r.counted = counted;
@@ -231,8 +232,9 @@ TEST(LabHtml, PageHoldsTheContextBothChartsAndEveryRow) {
   EXPECT_EQ(count_of(page, "<svg "), 2U);
   EXPECT_EQ(count_of(page, "</svg>"), 2U);
   EXPECT_EQ(count_of(page, "<tr>"), rows.size() + 1);
-  EXPECT_NE(page.find("<tr><td>binary1</td><td class=\"n\">1000</td><td>unsuccessful</td>"),
-            std::string::npos);
+  EXPECT_NE(
+      page.find("<tr><td>binary1</td><td>odd</td><td class=\"n\">1000</td><td>unsuccessful</td>"),
+      std::string::npos);
   EXPECT_NE(page.find("<td class=\"n\">-</td><td class=\"n\">-</td>"), std::string::npos);
   EXPECT_EQ(page.substr(page.size() - 8), "</html>\n");
 

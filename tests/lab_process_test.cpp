@@ -128,10 +128,10 @@ TEST(Velk, DefaultComparisonsAreVelkTsAverages) {
   ASSERT_EQ(averages.size(), 16U);
   ASSERT_EQ(lines.size(), 17U);
   for (std::size_t i = 0; i < averages.size(); ++i) {
-    // method,size,half,searches,comparisons,...
+    // method,keys,key_bits,size,half,searches,comparisons,...
     std::istringstream fields(lines[i + 1]);
     std::string field;
-    for (int k = 0; k < 5; ++k) {
+    for (int k = 0; k < 7; ++k) {
       std::getline(fields, field, ',');
     }
     std::array<char, 32> image{};
@@ -145,22 +145,23 @@ TEST(Velk, EachFormat) {
   EXPECT_EQ(table.exit_status, 0);
   EXPECT_EQ(table.err, "");
   const std::vector<std::string> table_lines = lines_of(table.out);
-  ASSERT_EQ(table_lines.size(), 7U);  // three lines of context, a blank, heading, two rows
+  ASSERT_EQ(table_lines.size(), 8U);  // four lines of context, a blank, heading, two rows
   EXPECT_EQ(table_lines[0].rfind("velk " VELK_VERSION " on ", 0), 0U);
-  EXPECT_EQ(table_lines[4].rfind("method   size  half", 0), 0U);
-  EXPECT_EQ(table_lines[5].rfind("binary1    10  successful", 0), 0U);
+  EXPECT_EQ(table_lines[2].rfind("keys odd: 32-bit keys, 1, 3, ..., 2n - 1", 0), 0U);
+  EXPECT_EQ(table_lines[5].rfind("method   keys  size  half", 0), 0U);
+  EXPECT_EQ(table_lines[6].rfind("binary1  odd     10  successful", 0), 0U);
 
   const auto csv = run_process(quick_run({"--format", "csv"}));
   const std::vector<std::string> csv_lines = lines_of(csv.out);
   ASSERT_EQ(csv_lines.size(), 3U);
-  EXPECT_EQ(csv_lines[0].rfind("method,size,half,searches,comparisons,", 0), 0U);
-  EXPECT_EQ(csv_lines[2].rfind("binary1,10,unsuccessful,10,3.3,2.8,3,", 0), 0U);
+  EXPECT_EQ(csv_lines[0].rfind("method,keys,key_bits,size,half,searches,comparisons,", 0), 0U);
+  EXPECT_EQ(csv_lines[2].rfind("binary1,odd,32,10,unsuccessful,10,3.3,2.8,3,", 0), 0U);
 
   const auto markdown = run_process(quick_run({"--format", "markdown"}));
   const std::vector<std::string> markdown_lines = lines_of(markdown.out);
   ASSERT_EQ(markdown_lines.size(), 4U);
-  EXPECT_EQ(markdown_lines[1].rfind("|---|---:|", 0), 0U);
-  EXPECT_EQ(markdown_lines[2].rfind("| binary1 | 10 | successful | 10 | 2.3 | 2.5 |", 0), 0U);
+  EXPECT_EQ(markdown_lines[1].rfind("|---|---|---:|", 0), 0U);
+  EXPECT_EQ(markdown_lines[2].rfind("| binary1 | odd | 10 | successful | 10 | 2.3 | 2.5 |", 0), 0U);
 
   const auto json = run_process(quick_run({"--format", "json", "--seed", "5"}));
   const auto document = nlohmann::json::parse(json.out);
@@ -185,8 +186,8 @@ TEST(Velk, GoogleBenchmarksCompareToolReadsTwoRuns) {
   }
   const auto compared = run_process({"/usr/bin/python3", VELK_COMPARE_PY, "benchmarks", a, b});
   EXPECT_EQ(compared.exit_status, 0) << compared.out << compared.err;
-  for (const char* name : {"binary1/10/successful", "binary1/1000/unsuccessful_median",
-                           "std-lower-bound/1000/unsuccessful_stddev", "OVERALL_GEOMEAN"}) {
+  for (const char* name : {"binary1/odd/10/successful", "binary1/odd/1000/unsuccessful_median",
+                           "std-lower-bound/odd/1000/unsuccessful_stddev", "OVERALL_GEOMEAN"}) {
     EXPECT_NE(compared.out.find(name), std::string::npos) << name << "\n" << compared.out;
   }
 }
@@ -380,13 +381,14 @@ TEST(Velk, HtmlPageBesideTheReport) {
   EXPECT_EQ(lines_of(contents_of(rows)).size(), 3U);
   const std::string html = contents_of(page);
   EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0U);
-  EXPECT_NE(html.find("<tr><td>binary1</td><td class=\"n\">10</td><td>unsuccessful</td>"),
-            std::string::npos);
+  EXPECT_NE(
+      html.find("<tr><td>binary1</td><td>odd</td><td class=\"n\">10</td><td>unsuccessful</td>"),
+      std::string::npos);
   EXPECT_EQ(html.substr(html.size() - 8), "</html>\n");
 
   const auto table = run_process(quick_run({"--html", page.string()}));
   EXPECT_EQ(table.exit_status, 0) << table.err;
-  EXPECT_EQ(lines_of(table.out).size(), 7U);
+  EXPECT_EQ(lines_of(table.out).size(), 8U);
   EXPECT_NE(contents_of(page).find("--html " + page.string()), std::string::npos);
   auto names = names_in(folder.path());
   std::sort(names.begin(), names.end());
@@ -486,10 +488,10 @@ TEST(Velk, ContextOfOneRepetitionAndAnArgumentWithALineFeed) {
                    "--repetitions", "1", "--output", table, "--html", page});
   ASSERT_EQ(result.exit_status, 0) << result.err;
   const std::vector<std::string> lines = lines_of(contents_of(table));
-  ASSERT_EQ(lines.size(), 7U);
+  ASSERT_EQ(lines.size(), 8U);
   EXPECT_NE(lines[1].find("; 1 repetition of at least 0.001 s"), std::string::npos) << lines[1];
   const std::string quoted = "$'" + folder.path().string() + R"(/a\nb\x01\'c.txt')";
-  EXPECT_EQ(lines[2].substr(lines[2].find(" --output ")),
+  EXPECT_EQ(lines[3].substr(lines[3].find(" --output ")),
             " --output " + quoted + " --html " + page);
   EXPECT_NE(contents_of(page).find("1 timed repetition of each row"), std::string::npos);
 }

@@ -32,14 +32,20 @@ constexpr unsigned everywhere = for_people | for_csv;
 
 // The order of the csv columns, and of those shown to people; the timed searches stand in
 // different places for the two.
-constexpr std::array<column, 18> table{{
-    {"method", "method", false, everywhere,
+constexpr std::array<column, 20> table{{
+    {"method", "method", false, everywhere | for_json,
      [](const row& r) { return cell_value(std::string(r.method)); },
      [](const row& r) { return std::string(r.method); }},
-    {"size", "size", true, everywhere,
+    {"keys", "keys", false, everywhere | for_json,
+     [](const row& r) { return cell_value(std::string(r.keys)); },
+     [](const row& r) { return std::string(r.keys); }},
+    {"key_bits", "key bits", true, for_csv | for_json,
+     [](const row& r) { return cell_value(std::int64_t{r.key_bits}); },
+     [](const row& r) { return count_cell(r.key_bits); }},
+    {"size", "size", true, everywhere | for_json,
      [](const row& r) { return cell_value(std::int64_t{r.size}); },
      [](const row& r) { return count_cell(r.size); }},
-    {"half", "half", false, everywhere,
+    {"half", "half", false, everywhere | for_json,
      [](const row& r) { return cell_value(std::string(half_name(r.which))); },
      [](const row& r) { return std::string(half_name(r.which)); }},
     {"searches", "searches", true, everywhere, [](const row& r) { return cell_value(r.searches); },

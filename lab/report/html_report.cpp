@@ -77,6 +77,12 @@ std::string context_section(const run_context& context) {
   out += entry("Build", fmt::format("{}, assertions {}", escaped(context.build_type),
                                     context.assertions ? "on" : "off"));
   out += entry("Seed", escaped(seed));
+  for (const key_set_context& set : context.key_sets) {
+    out += entry("Keys", fmt::format("<code>{}</code>: {}", escaped(set.name), escaped(set.made)));
+  }
+  if (context.skew.has_value()) {
+    out += entry("Targets", fmt::format("Zipf-skewed by {}", *context.skew));
+  }
   out +=
       entry("Repetitions", fmt::format("{} timed repetition{} of each row, each of at least {} s",
                                        context.repetitions, context.repetitions == 1 ? "" : "s",

@@ -28,6 +28,12 @@ document context_of(const run_context& context) {
   out["seed"] = context.seed.has_value() ? document(*context.seed) : document(nullptr);
   out["repetitions"] = context.repetitions;
   out["min_time"] = context.min_time;
+  out["skew"] = context.skew.has_value() ? document(*context.skew) : document(nullptr);
+  document key_sets = document::array();
+  for (const key_set_context& set : context.key_sets) {
+    key_sets.push_back({{"name", set.name}, {"bits", set.bits}, {"made", set.made}});
+  }
+  out["key_sets"] = std::move(key_sets);
   out["command_line"] = command_line_text(context.command_line);
   return out;
 }
@@ -45,8 +51,9 @@ document entry_head(const std::string& name, const std::string& run_name, std::s
   return entry;
 }
 
-// The columns for json as fields of an entry: numbers as Google Benchmark's user counters, the
-// same in every repetition, so that their standard deviation is 0; text as it is.
+// The columns for json as fields of an entry: what names the row (text and whole numbers) as it
+// is; measured figures as Google Benchmark's user counters, the same in every repetition, so
+// that their standard deviation is 0.
 void add_columns(document& entry, const row& r, bool deviation) {
   for (const column& c : columns()) {
     if (!shows(c, for_json)) {
@@ -56,7 +63,7 @@ void add_columns(document& entry, const row& r, bool deviation) {
     if (const auto* text = std::get_if<std::string>(&value)) {
       entry[std::string(c.name)] = *text;
     } else if (const auto* count = std::get_if<std::int64_t>(&value)) {
-      entry[std::string(c.name)] = deviation ? 0.0 : static_cast<double>(*count);
+      entry[std::string(c.name)] = *count;
     } else if (const auto* number = std::get_if<double>(&value)) {
       entry[std::string(c.name)] = deviation ? 0.0 : *number;
     }
@@ -77,7 +84,8 @@ std::string json_report(const run_context& context, std::span<const row> rows) {
       ++family;
       instance = 0;
     }
-    const std::string run_name = fmt::format("{}/{}/{}", r.method, r.size, half_name(r.which));
+    const std::string run_name =
+        fmt::format("{}/{}/{}/{}", r.method, r.keys, r.size, half_name(r.which));
     const std::size_t repetitions = r.wall_ns.size();
     for (std::size_t k = 0; k < repetitions; ++k) {
       document entry = entry_head(run_name, run_name, family, instance, "iteration", repetitions);

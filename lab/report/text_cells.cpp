@@ -25,12 +25,18 @@ std::string time_cell(double ns) {
 std::string context_lines(const run_context& context) {
   const std::string seed =
       context.seed.has_value() ? fmt::format("{}", *context.seed) : "none (default state)";
+  std::string keys;
+  for (const key_set_context& set : context.key_sets) {
+    keys += fmt::format("keys {}: {}\n", set.name, set.made);
+  }
+  const std::string skew =
+      context.skew.has_value() ? fmt::format("; targets Zipf-skewed by {}", *context.skew) : "";
   return fmt::format(
-      "velk {} on {} ({}, {} CPUs), {}\n{}, {} build; seed {}; {} repetition{} of at least {} s\n"
-      "{}\n",
+      "velk {} on {} ({}, {} CPUs), {}\n{}, {} build; seed {}{}; {} repetition{} of at least {} "
+      "s\n{}{}\n",
       context.version, context.host, context.processor, context.cpus, context.date,
-      context.compiler, context.build_type, seed, context.repetitions,
-      context.repetitions == 1 ? "" : "s", context.min_time,
+      context.compiler, context.build_type, seed, skew, context.repetitions,
+      context.repetitions == 1 ? "" : "s", context.min_time, keys,
       command_line_text(context.command_line));
 }
 
