@@ -3,6 +3,8 @@
 // Methods are written against lab.hpp; this header is what that one builds on.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
@@ -50,13 +52,25 @@ struct counted_answer {
   std::int64_t comparisons = 0;  // 0 for a method that does not count
 };
 
+// What the command line tells the methods: the largest error a learned model may make, and how
+// many targets a method with a batch form searches at once.
+struct method_settings {
+  std::int64_t epsilon = 32;
+  std::size_t batch = 16;
+};
+
+// The most targets a batch form is given at once.
+inline constexpr std::size_t most_batch = 256;
+
 // A stream of targets for the timed searches, and one tally per target, to which each search
 // adds its position when it finds the target and -1 when it does not: every result is kept, so
 // that no search can be left out by the compiler, and checked once the clock has stopped.
+// `batch` is the group a batch form takes, 1 to most_batch.
 template <class Key>
 struct search_stream {
   std::span<const Key> targets;
   std::span<std::int64_t> tally;
+  std::size_t batch = 16;
 };
 
 // A method made ready on one run of ascending keys: its layout, if it builds one, is built.
@@ -75,7 +89,8 @@ class prepared {
   // One search, with the comparisons of the counted form when the method has one.
   [[nodiscard]] virtual counted_answer search(Key target) const = 0;
   // `count` searches from index `start` of the stream on, going round to its beginning at the
-  // end, each adding its result to the target's tally. The search is a direct call here.
+  // end, each adding its result to the target's tally. The search is a direct call here; a
+  // method with a batch form is given the targets in groups of the stream's batch.
   virtual void timed(const search_stream<Key>& stream, std::size_t start,
                      std::int64_t count) const = 0;
 };
@@ -106,6 +121,15 @@ template <class M, class Key>
 concept has_counted_search = requires(const M& m, Key target, counter& counted) {
   { m.search(target, counted) } -> std::same_as<answer>;
 };
+template <class M, class Key>
+concept has_batch_search = requires(const M& m, std::span<const Key> targets,
+                                    std::span<answer> answers) {
+  { m.search(targets, answers) } -> std::same_as<void>;
+};
+template <class M, class Key>
+concept takes_settings = std::constructible_from < M,
+        std::span<const Key>,
+const method_settings& > ;
 template <class M>
 concept builds_layout = requires(const M& m) {
   { m.bytes() } -> std::convertible_to<std::size_t>;
@@ -129,7 +153,8 @@ concept has_model = requires(std::int64_t n) {
 template <class M, class Key>
 class prepared_method final : public prepared<Key> {
  public:
-  explicit prepared_method(std::span<const Key> keys) : method_(keys) {}
+  prepared_method(std::span<const Key> keys, const method_settings& settings)
+      : method_(made(keys, settings)) {}
 
   [[nodiscard]] std::size_t bytes() const override {
     if constexpr (builds_layout<M>) {
@@ -152,16 +177,55 @@ class prepared_method final : public prepared<Key> {
 
   void timed(const search_stream<Key>& stream, std::size_t start,
              std::int64_t count) const override {
-    const std::size_t length = stream.targets.size();
-    std::size_t at = start;
-    for (std::int64_t i = 0; i < count; ++i) {
-      const answer a = one(stream.targets[at]);
-      stream.tally[at] += a.found ? a.position : -1;
-      at = at + 1 == length ? 0 : at + 1;
+    if constexpr (has_batch_search<M, Key>) {
+      in_batches(stream, start, count);
+    } else {
+      const std::size_t length = stream.targets.size();
+      std::size_t at = start;
+      for (std::int64_t i = 0; i < count; ++i) {
+        const answer a = one(stream.targets[at]);
+        stream.tally[at] += a.found ? a.position : -1;
+        at = at + 1 == length ? 0 : at + 1;
+      }
     }
   }
 
  private:
+  static M made(std::span<const Key> keys, const method_settings& settings) {
+    if constexpr (takes_settings<M, Key>) {
+      return M(keys, settings);
+    } else {
+      static_cast<void>(settings);
+      return M(keys);
+    }
+  }
+
+  // The stream in groups of `batch` targets, each group handed over where it lies in the stream
+  // and copied only where it goes round the stream's end.
+  void in_batches(const search_stream<Key>& stream, std::size_t start, std::int64_t count) const {
+    const std::size_t length = stream.targets.size();
+    std::array<Key, most_batch> wrapped{};
+    std::array<answer, most_batch> answers{};
+    std::size_t at = start;
+    for (std::int64_t left = count; left > 0;) {
+      const std::size_t size = std::min(
+          stream.batch, static_cast<std::size_t>(std::min<std::int64_t>(left, most_batch)));
+      std::span<const Key> group = stream.targets.subspan(at, std::min(size, length - at));
+      if (group.size() < size) {
+        for (std::size_t j = 0; j < size; ++j) {
+          wrapped[j] = stream.targets[(at + j) % length];
+        }
+        group = std::span<const Key>(wrapped.data(), size);
+      }
+      method_.search(group, std::span<answer>(answers.data(), size));
+      for (std::size_t j = 0; j < size; ++j) {
+        stream.tally[at] += answers[j].found ? answers[j].position : -1;
+        at = at + 1 == length ? 0 : at + 1;
+      }
+      left -= static_cast<std::int64_t>(size);
+    }
+  }
+
   // The plain form when there is one: it is what a program would call.
   answer one(Key target) const {
     if constexpr (has_plain_search<M, Key>) {
@@ -176,7 +240,8 @@ class prepared_method final : public prepared<Key> {
 };
 
 template <class Key>
-using prepare_function = std::unique_ptr<prepared<Key>> (*)(std::span<const Key> keys);
+using prepare_function = std::unique_ptr<prepared<Key>> (*)(std::span<const Key> keys,
+                                                            const method_settings& settings);
 
 // Everything the lab knows of one method.
 struct method_record {
@@ -184,6 +249,7 @@ struct method_record {
   std::string summary;
   bool counted = false;  // has a counted form; a method without one is an uncounted baseline
   bool builds = false;   // builds a layout of its own: its bytes and building time are reported
+  bool batches = false;  // has a batch form, which the timing gives groups of targets
   // The most comparisons one search of n keys counts, for any keys and target; none: no bound.
   std::int64_t (*bound)(std::int64_t n) = nullptr;
   // The comparisons of searching each of n distinct keys once and one value above each once
@@ -221,8 +287,9 @@ struct method_record {
 template <template <class> class Method, class Key>
 constexpr prepare_function<Key> preparer() {
   if constexpr (method_at<Method, Key>) {
-    return [](std::span<const Key> keys) -> std::unique_ptr<prepared<Key>> {
-      return std::make_unique<prepared_method<Method<Key>, Key>>(keys);
+    return [](std::span<const Key> keys,
+              const method_settings& settings) -> std::unique_ptr<prepared<Key>> {
+      return std::make_unique<prepared_method<Method<Key>, Key>>(keys, settings);
     };
   } else {
     return nullptr;
@@ -261,6 +328,7 @@ method_record record_of(std::string_view name, std::string_view summary) {
   record.summary = summary;
   record.counted = has_counted_search<any, key>;
   record.builds = builds_layout<any>;
+  record.batches = has_batch_search<any, key>;
   if constexpr (states_bound<any>) {
     record.bound = [](std::int64_t n) { return static_cast<std::int64_t>(any::bound(n)); };
   }

@@ -37,6 +37,9 @@ row measured_row(std::string_view method, std::int32_t size, half which, bool co
   r.wall = velk_lab::summarize(r.wall_ns);
   r.cpu = velk_lab::summarize(r.cpu_ns);
   r.layout_ns = layout_ns;
+  if (layout_ns.has_value()) {
+    r.layout_bytes = 44;
+  }
   return r;
 }
 
@@ -57,69 +60,44 @@ const std::vector<row>& sample_rows() {
 using velk_test::sample_context;
 
 TEST(LabReports, Table) {
-  EXPECT_EQ(
-      velk_lab::table_report(sample_context(), sample_rows()),
-      "velk 1.0.0 on lab-host (Some CPU @ 2.00GHz, 2 CPUs), 2025-03-04T05:06:07+01:00\n"
-      "GCC 12.2.0, RelWithDebInfo build; seed 42; 3 repetitions of at least 0.25 s\n"
-      "keys odd: 32-bit keys 1, 3, ..., 2n - 1; targets as velk_ts draws them\n"
-      "velk --seed 42 --sizes 10 --methods binary1,std-lower-bound --repetitions 3 "
-      "--min-time 0.25 --output 'my results.txt'\n"
-      "\n"
-      "method           keys  size  half          searches  comparisons  expected  wall ns  "
-      "wall min  wall max  wall MAD  cpu ns  cpu min  cpu max  cpu MAD  timed searches  "
-      "layout ns\n"
-      "binary1          odd     10  successful          10          2.3       2.5     4.50      "
-      "4.00      5.00     11.1%    4.25     4.00     5.00     5.9%         2500000          "
-      "-\n"
-      "binary1          odd     10  unsuccessful        10          2.3       2.5     18.5      "
-      "17.0      21.0      8.1%    18.0     17.0     20.0     5.6%         2500000          "
-      "-\n"
-      "std-lower-bound  odd     10  successful          10            -         -     1234      "
-      "1200      1250      1.3%    1234     1200     1250     1.3%         2500000          "
-      "-\n"
-      "std-lower-bound  odd     10  unsuccessful        10            -         -     81.2      "
-      "80.0      90.0      1.5%    81.0     80.0     90.0     1.2%         2500000          "
-      "-\n"
-      "eytzinger        odd     10  successful          10          2.3       2.5     3.50      "
-      "3.00      4.00     14.3%    3.50     3.00     4.00    14.3%         2500000       "
-      "1234\n");
+  EXPECT_EQ(velk_lab::table_report(sample_context(), sample_rows()),
+            R"(velk 1.0.0 on lab-host (Some CPU @ 2.00GHz, 2 CPUs), 2025-03-04T05:06:07+01:00
+GCC 12.2.0, RelWithDebInfo build; seed 42; 3 repetitions of at least 0.25 s
+keys odd: 32-bit keys 1, 3, ..., 2n - 1; targets as velk_ts draws them
+velk --seed 42 --sizes 10 --methods binary1,std-lower-bound --repetitions 3 --min-time 0.25 --output 'my results.txt'
+
+method           keys  size  half          searches  comparisons  expected  wall ns  wall min  wall max  wall MAD  cpu ns  cpu min  cpu max  cpu MAD  timed searches  layout ns  index bytes
+binary1          odd     10  successful          10          2.3       2.5     4.50      4.00      5.00     11.1%    4.25     4.00     5.00     5.9%         2500000          -            -
+binary1          odd     10  unsuccessful        10          2.3       2.5     18.5      17.0      21.0      8.1%    18.0     17.0     20.0     5.6%         2500000          -            -
+std-lower-bound  odd     10  successful          10            -         -     1234      1200      1250      1.3%    1234     1200     1250     1.3%         2500000          -            -
+std-lower-bound  odd     10  unsuccessful        10            -         -     81.2      80.0      90.0      1.5%    81.0     80.0     90.0     1.2%         2500000          -            -
+eytzinger        odd     10  successful          10          2.3       2.5     3.50      3.00      4.00     14.3%    3.50     3.00     4.00    14.3%         2500000       1234           44
+)");
 }
 
 TEST(LabReports, Csv) {
   EXPECT_EQ(
       velk_lab::csv_report(sample_context(), sample_rows()),
-      "method,keys,key_bits,size,half,searches,comparisons,expected_comparisons,repetitions,"
-      "timed_searches,wall_ns_median,wall_ns_min,wall_ns_max,wall_mad_percent,"
-      "cpu_ns_median,cpu_ns_min,cpu_ns_max,cpu_mad_percent,layout_ns\n"
-      "binary1,odd,32,10,successful,10,2.3,2.5,3,2500000,4.5,4,5,11.11111111111111,4.25,4,5,"
-      "5.882352941176471,\n"
-      "binary1,odd,32,10,unsuccessful,10,2.3,2.5,3,2500000,18.5,17,21,8.108108108108109,18,17,20,"
-      "5.555555555555555,\n"
-      "std-lower-bound,odd,32,10,successful,10,,,3,2500000,1234.5,1200,1250,1.2555690562980963,"
-      "1234,1200,1250,1.2965964343598055,\n"
-      "std-lower-bound,odd,32,10,unsuccessful,10,,,3,2500000,81.25,80,90,1.5384615384615385,81,"
-      "80,90,1.2345679012345678,\n"
-      "eytzinger,odd,32,10,successful,10,2.3,2.5,3,2500000,3.5,3,4,14.285714285714286,3.5,3,4,"
-      "14.285714285714286,1234.5\n");
+      R"(method,keys,key_bits,size,half,searches,comparisons,expected_comparisons,repetitions,timed_searches,wall_ns_median,wall_ns_min,wall_ns_max,wall_mad_percent,cpu_ns_median,cpu_ns_min,cpu_ns_max,cpu_mad_percent,layout_ns,index_bytes
+binary1,odd,32,10,successful,10,2.3,2.5,3,2500000,4.5,4,5,11.11111111111111,4.25,4,5,5.882352941176471,,
+binary1,odd,32,10,unsuccessful,10,2.3,2.5,3,2500000,18.5,17,21,8.108108108108109,18,17,20,5.555555555555555,,
+std-lower-bound,odd,32,10,successful,10,,,3,2500000,1234.5,1200,1250,1.2555690562980963,1234,1200,1250,1.2965964343598055,,
+std-lower-bound,odd,32,10,unsuccessful,10,,,3,2500000,81.25,80,90,1.5384615384615385,81,80,90,1.2345679012345678,,
+eytzinger,odd,32,10,successful,10,2.3,2.5,3,2500000,3.5,3,4,14.285714285714286,3.5,3,4,14.285714285714286,1234.5,44
+)");
 }
 
 TEST(LabReports, Markdown) {
   EXPECT_EQ(
       velk_lab::markdown_report(sample_context(), sample_rows()),
-      "| method | keys | size | half | searches | comparisons | expected | wall ns | wall min | "
-      "wall max | wall MAD | cpu ns | cpu min | cpu max | cpu MAD | timed searches | "
-      "layout ns |\n"
-      "|---|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|\n"
-      "| binary1 | odd | 10 | successful | 10 | 2.3 | 2.5 | 4.50 | 4.00 | 5.00 | 11.1% | 4.25 | "
-      "4.00 | 5.00 | 5.9% | 2500000 | - |\n"
-      "| binary1 | odd | 10 | unsuccessful | 10 | 2.3 | 2.5 | 18.5 | 17.0 | 21.0 | 8.1% | 18.0 | "
-      "17.0 | 20.0 | 5.6% | 2500000 | - |\n"
-      "| std-lower-bound | odd | 10 | successful | 10 | - | - | 1234 | 1200 | 1250 | 1.3% | 1234 "
-      "| 1200 | 1250 | 1.3% | 2500000 | - |\n"
-      "| std-lower-bound | odd | 10 | unsuccessful | 10 | - | - | 81.2 | 80.0 | 90.0 | 1.5% | 81.0 "
-      "| 80.0 | 90.0 | 1.2% | 2500000 | - |\n"
-      "| eytzinger | odd | 10 | successful | 10 | 2.3 | 2.5 | 3.50 | 3.00 | 4.00 | 14.3% | 3.50 | "
-      "3.00 | 4.00 | 14.3% | 2500000 | 1234 |\n");
+      R"(| method | keys | size | half | searches | comparisons | expected | wall ns | wall min | wall max | wall MAD | cpu ns | cpu min | cpu max | cpu MAD | timed searches | layout ns | index bytes |
+|---|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|
+| binary1 | odd | 10 | successful | 10 | 2.3 | 2.5 | 4.50 | 4.00 | 5.00 | 11.1% | 4.25 | 4.00 | 5.00 | 5.9% | 2500000 | - | - |
+| binary1 | odd | 10 | unsuccessful | 10 | 2.3 | 2.5 | 18.5 | 17.0 | 21.0 | 8.1% | 18.0 | 17.0 | 20.0 | 5.6% | 2500000 | - | - |
+| std-lower-bound | odd | 10 | successful | 10 | - | - | 1234 | 1200 | 1250 | 1.3% | 1234 | 1200 | 1250 | 1.3% | 2500000 | - | - |
+| std-lower-bound | odd | 10 | unsuccessful | 10 | - | - | 81.2 | 80.0 | 90.0 | 1.5% | 81.0 | 80.0 | 90.0 | 1.2% | 2500000 | - | - |
+| eytzinger | odd | 10 | successful | 10 | 2.3 | 2.5 | 3.50 | 3.00 | 4.00 | 14.3% | 3.50 | 3.00 | 4.00 | 14.3% | 2500000 | 1234 | 44 |
+)");
 }
 
 TEST(LabReports, JsonIsGoogleBenchmarksDocument) {

@@ -52,7 +52,7 @@ std::vector<const method_record*> counted_methods() {
 // more than the method's bound.
 comparison_totals brute_force(const method_record& m, std::int32_t n) {
   const std::vector<std::uint32_t> keys = odd_keys(n);
-  const auto searched = m.prepare<std::uint32_t>()(keys);
+  const auto searched = m.prepare<std::uint32_t>()(keys, {});
   const std::int64_t bound = m.bound(n);
   comparison_totals totals;
   for (std::uint32_t r = 1; std::cmp_less_equal(r, n); ++r) {
@@ -139,7 +139,7 @@ comparison_totals counted_as_velk_ts_would(const method_record& m, std::int32_t 
                                            std::int64_t searches,
                                            std::optional<std::int32_t> seed) {
   const std::vector<std::uint32_t> keys = odd_keys(n);
-  const auto searched = m.prepare<std::uint32_t>()(keys);
+  const auto searched = m.prepare<std::uint32_t>()(keys, {});
   const random_int::range ri_range(n);
   random_int::generator g = ri_range.make_generator();
   if (seed.has_value()) {

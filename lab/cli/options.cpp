@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "lab/cli/key_options.hpp"
+#include "lab/cli/run_options.hpp"
 #include "lab/cli/values.hpp"
 #include "lab/errors.hpp"
 #include "lab/io/output.hpp"
@@ -290,6 +291,8 @@ command parse_command_line(int argc, const char* const* argv) {
   std::string key_bits_text = "32";
   std::string skew_text;
   std::string save_keys_text;
+  std::string batch_text = std::to_string(defaults.settings.batch);
+  std::string epsilon_text = std::to_string(defaults.settings.epsilon);
   const auto add = [&app](const char* name, std::string& into, const char* type,
                           const std::string& help) {
     return app.add_option(name, into, wrapped(help, help_width - option_column))
@@ -328,6 +331,14 @@ command parse_command_line(int argc, const char* const* argv) {
   add("--save-keys", save_keys_text, "FILE",
       "also write the run's key set at its largest size to FILE in the binary key format, all or "
       "nothing (the run must have one key set)");
+  add("--batch", batch_text, "K",
+      fmt::format("the targets that a method's batch form searches at once, in lockstep, from 1 "
+                  "to {}",
+                  most_batch))
+      ->default_str(batch_text);
+  add("--epsilon", epsilon_text, "E",
+      "the largest error, in positions, of a learned index's model of the keys")
+      ->default_str(epsilon_text);
   add("--format", format_text, "FORMAT", formats_help())
       ->default_str(std::string(report_formats().front().name));
   add("--output", output_text, "FILE",
@@ -391,6 +402,8 @@ command parse_command_line(int argc, const char* const* argv) {
     chosen.measured.searches = searches_of(searches_text);
   }
   chosen.measured.repetitions = repetitions_of(repetitions_text);
+  chosen.measured.settings.batch = batch_of(batch_text);
+  chosen.measured.settings.epsilon = epsilon_of(epsilon_text);
   chosen.measured.min_time = min_time_of(min_time_text);
   if (app.count("--seed") > 0) {
     chosen.measured.seed = seed_of(seed_text);

@@ -31,6 +31,7 @@ struct plan {
   std::optional<std::int32_t> seed;  // none: every generator in its default state
   std::optional<double> skew;        // the Zipf exponent of the targets; none: uniform
   bool save_keys = false;            // keep the keys of the largest size, in the file format
+  method_settings settings;          // what the methods are told: epsilon, the batch
 };
 
 // The counted searches of each half at size n.

@@ -53,6 +53,8 @@ struct row {
   // searches: the median of up to `repetitions` builds, as many as fit in the minimum time and at
   // least one. Both halves search the same layout. None for the other methods.
   std::optional<double> layout_ns;
+  // The bytes of that layout; none for the other methods.
+  std::optional<std::int64_t> layout_bytes;
   // Searches in each timed repetition (those of the last; a repetition that fell short of the
   // minimum time was run again with more), and the searches and time per search of each.
   std::int64_t timed_searches = 0;

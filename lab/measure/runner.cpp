@@ -122,7 +122,7 @@ class runner {
     const prepare_function<Key> make = m.template prepare<Key>();
     const auto build = [&] {
       try {
-        return guarded(m, n, [&] { return make(keys); });
+        return guarded(m, n, [&] { return make(keys, plan_.settings); });
       } catch (const std::bad_alloc&) {
         const std::string what = fmt::format("the {} layout of {} keys", m.name, n);
         const std::optional<std::size_t> bytes =
@@ -151,6 +151,7 @@ class runner {
     }
     for (const half which : {half::successful, half::unsuccessful}) {
       row_of(method_index, z, which).layout_ns = summarize(builds).median;
+      row_of(method_index, z, which).layout_bytes = static_cast<std::int64_t>(prepared->bytes());
     }
     return prepared;
   }
@@ -232,7 +233,7 @@ class runner {
     std::vector<timed_half<Key>> jobs;
     for (std::size_t i = 0; i < count; ++i) {
       const method_record& m = *plan_.methods[i];
-      jobs.push_back({h.targets, tally,
+      jobs.push_back({h.targets, tally, plan_.settings.batch,
                       [this, &m, &w, &h](std::size_t index, std::int64_t t, std::int64_t visits) {
                         check_tally(m, w, h, index, t, visits);
                       }});

@@ -31,7 +31,7 @@ timing timed_run(const timed_half<Key>& job, const prepared<Key>& method, std::s
                  std::int64_t count) {
   const std::size_t length = job.targets.size();
   for_each_reached(cursor, count, length, [&](std::size_t at, std::int64_t) { job.tally[at] = 0; });
-  const search_stream<Key> stream{job.targets, job.tally};
+  const search_stream<Key> stream{job.targets, job.tally, job.batch};
   const auto wall_start = std::chrono::steady_clock::now();
   const double cpu_start = thread_cpu_seconds();
   method.timed(stream, cursor, count);

@@ -23,6 +23,7 @@ template <lab_key Key>
 struct timed_half {
   std::span<const Key> targets;
   std::span<std::int64_t> tally;
+  std::size_t batch = 16;  // the group a method's batch form takes
   std::function<void(std::size_t index, std::int64_t tally, std::int64_t visits)> check;
 };
 

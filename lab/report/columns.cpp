@@ -32,7 +32,7 @@ constexpr unsigned everywhere = for_people | for_csv;
 
 // The order of the csv columns, and of those shown to people; the timed searches stand in
 // different places for the two.
-constexpr std::array<column, 20> table{{
+constexpr std::array<column, 21> table{{
     {"method", "method", false, everywhere | for_json,
      [](const row& r) { return cell_value(std::string(r.method)); },
      [](const row& r) { return std::string(r.method); }},
@@ -87,6 +87,12 @@ constexpr std::array<column, 20> table{{
      [](const row& r) { return count_cell(r.timed_searches); }},
     {"layout_ns", "layout ns", true, everywhere | for_json, layout,
      [](const row& r) { return r.layout_ns.has_value() ? time_cell(*r.layout_ns) : "-"; }},
+    {"index_bytes", "index bytes", true, everywhere | for_json,
+     [](const row& r) {
+       return r.layout_bytes.has_value() ? cell_value(static_cast<double>(*r.layout_bytes))
+                                         : cell_value();
+     },
+     [](const row& r) { return r.layout_bytes.has_value() ? count_cell(*r.layout_bytes) : "-"; }},
 }};
 
 }  // namespace
