@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <vector>
 
 namespace velk_lab {
 
@@ -48,18 +49,15 @@ template <lab_key Key>
 std::int64_t calibrate(const timed_half<Key>& job, const prepared<Key>& method, std::size_t& cursor,
                        double min_time) {
   const double goal = min_time * calibration_share;
-  constexpr int long_runs_wanted = 2;
-  int long_runs = 0;
-  double fastest = 0.0;  // seconds per search of the faster long run
+  constexpr std::size_t long_runs_wanted = 2;
+  std::vector<double> long_runs;  // seconds per search
   std::int64_t count = 1;
   for (;;) {
     const timing t = timed_run(job, method, cursor, count);
     if (t.wall >= goal || count >= most_searches) {
-      const double per_search = std::max(t.wall, goal) / static_cast<double>(count);
-      fastest = long_runs == 0 ? per_search : std::min(fastest, per_search);
-      if (++long_runs == long_runs_wanted || count >= most_searches) {
-        const double needed = std::ceil(min_time / fastest);
-        return std::clamp(static_cast<std::int64_t>(needed), std::int64_t{1}, most_searches);
+      long_runs.push_back(std::max(t.wall, goal) / static_cast<double>(count));
+      if (long_runs.size() == long_runs_wanted || count >= most_searches) {
+        return searches_for(min_time, long_runs);
       }
       continue;
     }
@@ -68,6 +66,12 @@ std::int64_t calibrate(const timed_half<Key>& job, const prepared<Key>& method, 
         count + 1,
         std::min(most_searches, static_cast<std::int64_t>(static_cast<double>(count) * factor)));
   }
+}
+
+std::int64_t searches_for(double min_time, std::span<const double> seconds_per_search) {
+  const double fastest = *std::min_element(seconds_per_search.begin(), seconds_per_search.end());
+  const double needed = std::ceil(min_time / fastest);
+  return std::clamp(static_cast<std::int64_t>(needed), std::int64_t{1}, most_searches);
 }
 
 std::int64_t lengthened(std::int64_t count, double seconds, double min_time) {

@@ -55,6 +55,10 @@ template <lab_key Key>
 std::int64_t calibrate(const timed_half<Key>& job, const prepared<Key>& method, std::size_t& cursor,
                        double min_time);
 
+// The searches that a repetition of `min_time` needs, from the time per search of the
+// calibration's long runs (seconds, not empty): at the fastest of them.
+std::int64_t searches_for(double min_time, std::span<const double> seconds_per_search);
+
 // The searches a repetition that took `seconds` for `count` searches needs to last `min_time`,
 // with a margin: it is run again with these when it fell short.
 std::int64_t lengthened(std::int64_t count, double seconds, double min_time);

@@ -11,16 +11,25 @@ namespace velk_lab {
 
 namespace {
 
+// The table, and how many of its first records are velk's own.
+struct table_of_methods {
+  std::deque<method_record> records;
+  std::size_t builtin = 0;
+};
+
 // velk's own methods come first, whenever the first record is added or read.
-std::deque<method_record>& records() {
-  static std::deque<method_record> table;
+table_of_methods& table() {
+  static table_of_methods methods;
   static bool builtin_added = false;
   if (!builtin_added) {
     builtin_added = true;
     register_builtin_methods();
+    methods.builtin = methods.records.size();
   }
-  return table;
+  return methods;
 }
+
+std::deque<method_record>& records() { return table().records; }
 
 bool usable_name(std::string_view name) {
   return !name.empty() && name != "all" && std::none_of(name.begin(), name.end(), [](char c) {
@@ -33,6 +42,13 @@ bool usable_name(std::string_view name) {
 void register_method(method_record record) { records().push_back(std::move(record)); }
 
 const std::deque<method_record>& all_methods() { return records(); }
+
+bool builtin(const method_record& m) {
+  const table_of_methods& methods = table();
+  const auto at = std::find_if(methods.records.begin(), methods.records.end(),
+                               [&](const method_record& r) { return &r == &m; });
+  return static_cast<std::size_t>(at - methods.records.begin()) < methods.builtin;
+}
 
 const method_record* find_method(std::string_view name) {
   const std::deque<method_record>& table = records();

@@ -13,6 +13,9 @@ namespace velk_lab {
 // Every method. The records stay where they are for the rest of the run.
 const std::deque<method_record>& all_methods();
 
+// Whether `m` is one of velk's own methods rather than one a program added.
+bool builtin(const method_record& m);
+
 // The method of that name, or none.
 const method_record* find_method(std::string_view name);
 
