@@ -65,12 +65,15 @@ inline constexpr std::size_t most_batch = 256;
 // A stream of targets for the timed searches, and one tally per target, to which each search
 // adds its position when it finds the target and -1 when it does not: every result is kept, so
 // that no search can be left out by the compiler, and checked once the clock has stopped.
-// `batch` is the group a batch form takes, 1 to most_batch.
+// `batch` is the group a batch form takes, 1 to most_batch. A `chained` stream is searched one
+// target after another, the index of each target depending on the answer to the one before, so
+// that no two searches overlap: the time is that of a lone search.
 template <class Key>
 struct search_stream {
   std::span<const Key> targets;
   std::span<std::int64_t> tally;
   std::size_t batch = 16;
+  bool chained = false;
 };
 
 // A method made ready on one run of ascending keys: its layout, if it builds one, is built.
@@ -177,7 +180,9 @@ class prepared_method final : public prepared<Key> {
 
   void timed(const search_stream<Key>& stream, std::size_t start,
              std::int64_t count) const override {
-    if constexpr (has_batch_search<M, Key>) {
+    if (stream.chained) {
+      chained(stream, start, count);
+    } else if constexpr (has_batch_search<M, Key>) {
       in_batches(stream, start, count);
     } else {
       const std::size_t length = stream.targets.size();
@@ -223,6 +228,22 @@ class prepared_method final : public prepared<Key> {
         at = at + 1 == length ? 0 : at + 1;
       }
       left -= static_cast<std::int64_t>(size);
+    }
+  }
+
+  // Each target's index waits for the answer before it: a found position is at least 1 and
+  // below 2^63, so `zero` is 0 for every answer, but the processor cannot know it before the
+  // answer is there, and the empty assembly keeps the compiler from knowing it either.
+  void chained(const search_stream<Key>& stream, std::size_t start, std::int64_t count) const {
+    const std::size_t length = stream.targets.size();
+    std::size_t at = start;
+    for (std::int64_t i = 0; i < count; ++i) {
+      const answer a = one(stream.targets[at]);
+      stream.tally[at] += a.found ? a.position : -1;
+      auto zero = static_cast<std::size_t>((static_cast<std::uint64_t>(a.position) >> 63U) &
+                                           static_cast<std::uint64_t>(a.found));
+      asm("" : "+r"(zero));
+      at = at + 1 + zero == length ? 0 : at + 1 + zero;
     }
   }
 

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <exception>
 #include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -28,6 +29,7 @@
 #include "lab/errors.hpp"
 #include "lab/io/output.hpp"
 #include "lab/measure/context.hpp"
+#include "lab/measure/counters.hpp"
 #include "lab/measure/memory.hpp"
 #include "lab/measure/progress.hpp"
 #include "lab/measure/runner.hpp"
@@ -64,6 +66,12 @@ int run_command_line(int argc, const char* const* argv) {
     }
   }
   velk_lab::check_memory(settings.measured, velk_lab::available_memory());
+  if (settings.measured.counters) {
+    const velk_lab::counter_set probe(velk_lab::perf_event_source());
+    if (const std::optional<std::string> missing = probe.missing_line()) {
+      write_error_line(*missing);
+    }
+  }
   const velk_lab::run_context context = velk_lab::gather_context(argc, argv, settings.measured);
   std::string text;
   std::string page;

@@ -38,7 +38,7 @@ class scripted_source final : public velk_lab::reading_source {
   int close_count = 0;
 
   std::optional<int> paranoid_level() override { return paranoid; }
-  velk_lab::opened_counter open(const velk_lab::counter& which, bool exclude_kernel,
+  velk_lab::opened_counter open(const velk_lab::event_counter& which, bool exclude_kernel,
                                 std::optional<int> /*leader*/) override {
     if (open_errors.contains(which.name)) {
       return {-1, open_errors[which.name]};

@@ -131,7 +131,7 @@ TEST(Velk, DefaultComparisonsAreVelkTsAverages) {
     // method,keys,key_bits,size,half,searches,comparisons,...
     std::istringstream fields(lines[i + 1]);
     std::string field;
-    for (int k = 0; k < 7; ++k) {
+    for (int k = 0; k < 9; ++k) {
       std::getline(fields, field, ',');
     }
     std::array<char, 32> image{};
@@ -148,20 +148,24 @@ TEST(Velk, EachFormat) {
   ASSERT_EQ(table_lines.size(), 8U);  // four lines of context, a blank, heading, two rows
   EXPECT_EQ(table_lines[0].rfind("velk " VELK_VERSION " on ", 0), 0U);
   EXPECT_EQ(table_lines[2].rfind("keys odd: 32-bit keys, 1, 3, ..., 2n - 1", 0), 0U);
-  EXPECT_EQ(table_lines[5].rfind("method   keys  size  half", 0), 0U);
-  EXPECT_EQ(table_lines[6].rfind("binary1  odd     10  successful", 0), 0U);
+  EXPECT_EQ(table_lines[5].rfind("method   keys  mode        threads  size  half", 0), 0U);
+  EXPECT_EQ(table_lines[6].rfind("binary1  odd   throughput        1    10  successful", 0), 0U);
 
   const auto csv = run_process(quick_run({"--format", "csv"}));
   const std::vector<std::string> csv_lines = lines_of(csv.out);
   ASSERT_EQ(csv_lines.size(), 3U);
-  EXPECT_EQ(csv_lines[0].rfind("method,keys,key_bits,size,half,searches,comparisons,", 0), 0U);
-  EXPECT_EQ(csv_lines[2].rfind("binary1,odd,32,10,unsuccessful,10,3.3,2.8,3,", 0), 0U);
+  EXPECT_EQ(
+      csv_lines[0].rfind("method,keys,key_bits,mode,threads,size,half,searches,comparisons,", 0),
+      0U);
+  EXPECT_EQ(csv_lines[2].rfind("binary1,odd,32,throughput,1,10,unsuccessful,10,3.3,2.8,3,", 0), 0U);
 
   const auto markdown = run_process(quick_run({"--format", "markdown"}));
   const std::vector<std::string> markdown_lines = lines_of(markdown.out);
   ASSERT_EQ(markdown_lines.size(), 4U);
-  EXPECT_EQ(markdown_lines[1].rfind("|---|---|---:|", 0), 0U);
-  EXPECT_EQ(markdown_lines[2].rfind("| binary1 | odd | 10 | successful | 10 | 2.3 | 2.5 |", 0), 0U);
+  EXPECT_EQ(markdown_lines[1].rfind("|---|---|---|---:|---:|", 0), 0U);
+  EXPECT_EQ(markdown_lines[2].rfind(
+                "| binary1 | odd | throughput | 1 | 10 | successful | 10 | 2.3 | 2.5 |", 0),
+            0U);
 
   const auto json = run_process(quick_run({"--format", "json", "--seed", "5"}));
   const auto document = nlohmann::json::parse(json.out);
@@ -382,7 +386,8 @@ TEST(Velk, HtmlPageBesideTheReport) {
   const std::string html = contents_of(page);
   EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0U);
   EXPECT_NE(
-      html.find("<tr><td>binary1</td><td>odd</td><td class=\"n\">10</td><td>unsuccessful</td>"),
+      html.find("<tr><td>binary1</td><td>odd</td><td>throughput</td><td class=\"n\">1</td><td "
+                "class=\"n\">10</td><td>unsuccessful</td>"),
       std::string::npos);
   EXPECT_EQ(html.substr(html.size() - 8), "</html>\n");
 

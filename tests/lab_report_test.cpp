@@ -34,8 +34,12 @@ row measured_row(std::string_view method, std::int32_t size, half which, bool co
   r.wall_ns = std::move(wall);
   r.repetition_searches.assign(r.wall_ns.size(), r.timed_searches);
   r.cpu_ns = std::move(cpu);
+  for (const double ns : r.wall_ns) {
+    r.throughputs.push_back(1e9 / ns);
+  }
   r.wall = velk_lab::summarize(r.wall_ns);
   r.cpu = velk_lab::summarize(r.cpu_ns);
+  r.searches_per_second = velk_lab::summarize(r.throughputs).median;
   r.layout_ns = layout_ns;
   if (layout_ns.has_value()) {
     r.layout_bytes = 44;
@@ -66,37 +70,37 @@ GCC 12.2.0, RelWithDebInfo build; seed 42; 3 repetitions of at least 0.25 s
 keys odd: 32-bit keys 1, 3, ..., 2n - 1; targets as velk_ts draws them
 velk --seed 42 --sizes 10 --methods binary1,std-lower-bound --repetitions 3 --min-time 0.25 --output 'my results.txt'
 
-method           keys  size  half          searches  comparisons  expected  wall ns  wall min  wall max  wall MAD  cpu ns  cpu min  cpu max  cpu MAD  timed searches  layout ns  index bytes
-binary1          odd     10  successful          10          2.3       2.5     4.50      4.00      5.00     11.1%    4.25     4.00     5.00     5.9%         2500000          -            -
-binary1          odd     10  unsuccessful        10          2.3       2.5     18.5      17.0      21.0      8.1%    18.0     17.0     20.0     5.6%         2500000          -            -
-std-lower-bound  odd     10  successful          10            -         -     1234      1200      1250      1.3%    1234     1200     1250     1.3%         2500000          -            -
-std-lower-bound  odd     10  unsuccessful        10            -         -     81.2      80.0      90.0      1.5%    81.0     80.0     90.0     1.2%         2500000          -            -
-eytzinger        odd     10  successful          10          2.3       2.5     3.50      3.00      4.00     14.3%    3.50     3.00     4.00    14.3%         2500000       1234           44
+method           keys  mode        threads  size  half          searches  comparisons  expected  wall ns  wall min  wall max  wall MAD  cpu ns  cpu min  cpu max  cpu MAD  timed searches  layout ns  index bytes  searches/s
+binary1          odd   throughput        1    10  successful          10          2.3       2.5     4.50      4.00      5.00     11.1%    4.25     4.00     5.00     5.9%         2500000          -            -        222M
+binary1          odd   throughput        1    10  unsuccessful        10          2.3       2.5     18.5      17.0      21.0      8.1%    18.0     17.0     20.0     5.6%         2500000          -            -       54.1M
+std-lower-bound  odd   throughput        1    10  successful          10            -         -     1234      1200      1250      1.3%    1234     1200     1250     1.3%         2500000          -            -        810k
+std-lower-bound  odd   throughput        1    10  unsuccessful        10            -         -     81.2      80.0      90.0      1.5%    81.0     80.0     90.0     1.2%         2500000          -            -       12.3M
+eytzinger        odd   throughput        1    10  successful          10          2.3       2.5     3.50      3.00      4.00     14.3%    3.50     3.00     4.00    14.3%         2500000       1234           44        286M
 )");
 }
 
 TEST(LabReports, Csv) {
   EXPECT_EQ(
       velk_lab::csv_report(sample_context(), sample_rows()),
-      R"(method,keys,key_bits,size,half,searches,comparisons,expected_comparisons,repetitions,timed_searches,wall_ns_median,wall_ns_min,wall_ns_max,wall_mad_percent,cpu_ns_median,cpu_ns_min,cpu_ns_max,cpu_mad_percent,layout_ns,index_bytes
-binary1,odd,32,10,successful,10,2.3,2.5,3,2500000,4.5,4,5,11.11111111111111,4.25,4,5,5.882352941176471,,
-binary1,odd,32,10,unsuccessful,10,2.3,2.5,3,2500000,18.5,17,21,8.108108108108109,18,17,20,5.555555555555555,,
-std-lower-bound,odd,32,10,successful,10,,,3,2500000,1234.5,1200,1250,1.2555690562980963,1234,1200,1250,1.2965964343598055,,
-std-lower-bound,odd,32,10,unsuccessful,10,,,3,2500000,81.25,80,90,1.5384615384615385,81,80,90,1.2345679012345678,,
-eytzinger,odd,32,10,successful,10,2.3,2.5,3,2500000,3.5,3,4,14.285714285714286,3.5,3,4,14.285714285714286,1234.5,44
+      R"(method,keys,key_bits,mode,threads,size,half,searches,comparisons,expected_comparisons,repetitions,timed_searches,wall_ns_median,wall_ns_min,wall_ns_max,wall_mad_percent,cpu_ns_median,cpu_ns_min,cpu_ns_max,cpu_mad_percent,layout_ns,index_bytes,searches_per_second
+binary1,odd,32,throughput,1,10,successful,10,2.3,2.5,3,2500000,4.5,4,5,11.11111111111111,4.25,4,5,5.882352941176471,,,222222222.2222222
+binary1,odd,32,throughput,1,10,unsuccessful,10,2.3,2.5,3,2500000,18.5,17,21,8.108108108108109,18,17,20,5.555555555555555,,,54054054.05405405
+std-lower-bound,odd,32,throughput,1,10,successful,10,,,3,2500000,1234.5,1200,1250,1.2555690562980963,1234,1200,1250,1.2965964343598055,,,810044.5524503848
+std-lower-bound,odd,32,throughput,1,10,unsuccessful,10,,,3,2500000,81.25,80,90,1.5384615384615385,81,80,90,1.2345679012345678,,,12307692.307692308
+eytzinger,odd,32,throughput,1,10,successful,10,2.3,2.5,3,2500000,3.5,3,4,14.285714285714286,3.5,3,4,14.285714285714286,1234.5,44,285714285.71428573
 )");
 }
 
 TEST(LabReports, Markdown) {
   EXPECT_EQ(
       velk_lab::markdown_report(sample_context(), sample_rows()),
-      R"(| method | keys | size | half | searches | comparisons | expected | wall ns | wall min | wall max | wall MAD | cpu ns | cpu min | cpu max | cpu MAD | timed searches | layout ns | index bytes |
-|---|---|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|
-| binary1 | odd | 10 | successful | 10 | 2.3 | 2.5 | 4.50 | 4.00 | 5.00 | 11.1% | 4.25 | 4.00 | 5.00 | 5.9% | 2500000 | - | - |
-| binary1 | odd | 10 | unsuccessful | 10 | 2.3 | 2.5 | 18.5 | 17.0 | 21.0 | 8.1% | 18.0 | 17.0 | 20.0 | 5.6% | 2500000 | - | - |
-| std-lower-bound | odd | 10 | successful | 10 | - | - | 1234 | 1200 | 1250 | 1.3% | 1234 | 1200 | 1250 | 1.3% | 2500000 | - | - |
-| std-lower-bound | odd | 10 | unsuccessful | 10 | - | - | 81.2 | 80.0 | 90.0 | 1.5% | 81.0 | 80.0 | 90.0 | 1.2% | 2500000 | - | - |
-| eytzinger | odd | 10 | successful | 10 | 2.3 | 2.5 | 3.50 | 3.00 | 4.00 | 14.3% | 3.50 | 3.00 | 4.00 | 14.3% | 2500000 | 1234 | 44 |
+      R"(| method | keys | mode | threads | size | half | searches | comparisons | expected | wall ns | wall min | wall max | wall MAD | cpu ns | cpu min | cpu max | cpu MAD | timed searches | layout ns | index bytes | searches/s |
+|---|---|---|---:|---:|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|
+| binary1 | odd | throughput | 1 | 10 | successful | 10 | 2.3 | 2.5 | 4.50 | 4.00 | 5.00 | 11.1% | 4.25 | 4.00 | 5.00 | 5.9% | 2500000 | - | - | 222M |
+| binary1 | odd | throughput | 1 | 10 | unsuccessful | 10 | 2.3 | 2.5 | 18.5 | 17.0 | 21.0 | 8.1% | 18.0 | 17.0 | 20.0 | 5.6% | 2500000 | - | - | 54.1M |
+| std-lower-bound | odd | throughput | 1 | 10 | successful | 10 | - | - | 1234 | 1200 | 1250 | 1.3% | 1234 | 1200 | 1250 | 1.3% | 2500000 | - | - | 810k |
+| std-lower-bound | odd | throughput | 1 | 10 | unsuccessful | 10 | - | - | 81.2 | 80.0 | 90.0 | 1.5% | 81.0 | 80.0 | 90.0 | 1.2% | 2500000 | - | - | 12.3M |
+| eytzinger | odd | throughput | 1 | 10 | successful | 10 | 2.3 | 2.5 | 3.50 | 3.00 | 4.00 | 14.3% | 3.50 | 3.00 | 4.00 | 14.3% | 2500000 | 1234 | 44 | 286M |
 )");
 }
 
@@ -124,20 +128,29 @@ TEST(LabReports, JsonIsGoogleBenchmarksDocument) {
 
   const nlohmann::json& benchmarks = document.at("benchmarks");
   ASSERT_EQ(benchmarks.size(), 5U * (3 + 3));  // per row: three repetitions, three aggregates
-  EXPECT_EQ(benchmarks[0],
-            nlohmann::json::parse(R"({"name": "binary1/odd/10/successful", "family_index": 0,
+  // A figure of each repetition: the first repetition's rate in its entry, the median's in the
+  // median's.
+  nlohmann::json first = benchmarks[0];
+  nlohmann::json median = benchmarks[4];
+  EXPECT_DOUBLE_EQ(first.at("searches_per_second").get<double>(), 1e9 / 4.5);
+  EXPECT_DOUBLE_EQ(median.at("searches_per_second").get<double>(), 1e9 / 4.5);
+  first.erase("searches_per_second");
+  median.erase("searches_per_second");
+  EXPECT_EQ(first, nlohmann::json::parse(R"({"name": "binary1/odd/10/successful", "family_index": 0,
               "per_family_instance_index": 0, "run_name": "binary1/odd/10/successful",
               "run_type": "iteration", "repetitions": 3, "repetition_index": 0, "threads": 1,
               "iterations": 2500000, "real_time": 4.5, "cpu_time": 4.25, "time_unit": "ns",
-              "method": "binary1", "keys": "odd", "key_bits": 32, "size": 10, "half": "successful",
+              "method": "binary1", "keys": "odd", "key_bits": 32, "mode": "throughput",
+              "size": 10, "half": "successful",
               "comparisons": 2.3, "expected_comparisons": 2.5})"));
-  EXPECT_EQ(benchmarks[4],
+  EXPECT_EQ(median,
             nlohmann::json::parse(R"({"name": "binary1/odd/10/successful_median", "family_index": 0,
               "per_family_instance_index": 0, "run_name": "binary1/odd/10/successful",
               "run_type": "aggregate", "repetitions": 3, "threads": 1,
               "aggregate_name": "median", "aggregate_unit": "time", "iterations": 3,
               "real_time": 4.5, "cpu_time": 4.25, "time_unit": "ns",
-              "method": "binary1", "keys": "odd", "key_bits": 32, "size": 10, "half": "successful",
+              "method": "binary1", "keys": "odd", "key_bits": 32, "mode": "throughput",
+              "size": 10, "half": "successful",
               "comparisons": 2.3, "expected_comparisons": 2.5})"));
   EXPECT_EQ(benchmarks[5].at("aggregate_name"), "stddev");
   EXPECT_EQ(benchmarks[5].at("real_time"), 0.5);

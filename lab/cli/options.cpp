@@ -19,6 +19,7 @@
 #include "lab/cli/values.hpp"
 #include "lab/errors.hpp"
 #include "lab/io/output.hpp"
+#include "lab/measure/crew.hpp"
 #include "lab/methods/registry.hpp"
 
 namespace velk_lab {
@@ -292,6 +293,9 @@ command parse_command_line(int argc, const char* const* argv) {
   std::string skew_text;
   std::string save_keys_text;
   std::string batch_text = std::to_string(defaults.settings.batch);
+  std::string mode_text(mode_name(defaults.modes.front()));
+  std::string threads_text = "1";
+  bool counters = false;
   std::string epsilon_text = std::to_string(defaults.settings.epsilon);
   const auto add = [&app](const char* name, std::string& into, const char* type,
                           const std::string& help) {
@@ -339,6 +343,21 @@ command parse_command_line(int argc, const char* const* argv) {
   add("--epsilon", epsilon_text, "E",
       "the largest error, in positions, of a learned index's model of the keys")
       ->default_str(epsilon_text);
+  add("--mode", mode_text, "LIST",
+      "comma-separated: throughput (searches independent of each other, the time of a search "
+      "among many), latency (each target waits for the answer before it, the time of a lone "
+      "search)")
+      ->default_str(mode_text);
+  add("--threads", threads_text, "LIST",
+      fmt::format("comma-separated numbers of threads that search at once, each its own stream "
+                  "over the same keys and layout, on processors of their own; each from 1 to {}",
+                  processors_available()))
+      ->default_str(threads_text);
+  app.add_flag("--counters", counters,
+               wrapped("read hardware counters (cycles, instructions, branch misses, cache "
+                       "misses) where the processor allows, and software ones, around each timed "
+                       "repetition, per search",
+                       help_width - option_column));
   add("--format", format_text, "FORMAT", formats_help())
       ->default_str(std::string(report_formats().front().name));
   add("--output", output_text, "FILE",
@@ -403,6 +422,12 @@ command parse_command_line(int argc, const char* const* argv) {
   }
   chosen.measured.repetitions = repetitions_of(repetitions_text);
   chosen.measured.settings.batch = batch_of(batch_text);
+  chosen.measured.modes = modes_of(mode_text);
+  chosen.measured.threads = threads_of(threads_text, processors_available());
+  if (counters) {
+    check_counters(perf_event_source());
+    chosen.measured.counters = true;
+  }
   chosen.measured.settings.epsilon = epsilon_of(epsilon_text);
   chosen.measured.min_time = min_time_of(min_time_text);
   if (app.count("--seed") > 0) {

@@ -21,7 +21,7 @@ constexpr std::uint64_t read_misses(std::uint64_t cache) {
          (std::uint64_t{PERF_COUNT_HW_CACHE_RESULT_MISS} << 16U);
 }
 
-constexpr std::array<counter, counter_count> counter_table{{
+constexpr std::array<event_counter, counter_count> counter_table{{
     {"cycles", counter_kind::hardware, PERF_TYPE_HARDWARE, PERF_COUNT_HW_CPU_CYCLES},
     {"instructions", counter_kind::hardware, PERF_TYPE_HARDWARE, PERF_COUNT_HW_INSTRUCTIONS},
     {"branch-misses", counter_kind::hardware, PERF_TYPE_HARDWARE, PERF_COUNT_HW_BRANCH_MISSES},
@@ -83,7 +83,7 @@ class perf_events final : public reading_source {
     return std::nullopt;
   }
 
-  opened_counter open(const counter& which, bool exclude_kernel,
+  opened_counter open(const event_counter& which, bool exclude_kernel,
                       std::optional<int> leader) override {
     perf_event_attr attr{};
     attr.size = sizeof attr;
@@ -145,7 +145,7 @@ class perf_events final : public reading_source {
 
 }  // namespace
 
-std::span<const counter, counter_count> all_counters() { return counter_table; }
+std::span<const event_counter, counter_count> all_counters() { return counter_table; }
 
 reading_source& perf_event_source() {
   static perf_events source;
@@ -168,7 +168,7 @@ counter_set::~counter_set() {
 }
 
 void counter_set::open_counter(std::size_t index, std::optional<int> paranoid) {
-  const counter& which = counter_table.at(index);
+  const event_counter& which = counter_table.at(index);
   member& into = members_.at(index);
   into.group = group_of(which.kind);
   group& in = groups_.at(into.group);

@@ -15,7 +15,7 @@ namespace velk_lab {
 enum class counter_kind { hardware, software };
 
 // A counter the lab can read: its name as the reports show it, and what perf_event_open calls it.
-struct counter {
+struct event_counter {
   std::string_view name;
   counter_kind kind = counter_kind::software;
   std::uint32_t type = 0;    // perf_event_attr.type
@@ -28,7 +28,7 @@ struct counter {
 inline constexpr std::size_t counter_count = 8;
 
 // Every counter, in the order the reports show them: the hardware ones first.
-std::span<const counter, counter_count> all_counters();
+std::span<const event_counter, counter_count> all_counters();
 
 // One value per counter, in the order of all_counters(); none where a counter could not be read.
 using counter_values = std::array<std::optional<double>, counter_count>;
@@ -65,7 +65,7 @@ class reading_source {
 
   // Opens `which`, disabled, as the leader of a new group (no `leader`) or as a member of the
   // group that `leader` leads; with `exclude_kernel`, it counts only what happens in user space.
-  virtual opened_counter open(const counter& which, bool exclude_kernel,
+  virtual opened_counter open(const event_counter& which, bool exclude_kernel,
                               std::optional<int> leader) = 0;
   virtual void close(int handle) = 0;
 

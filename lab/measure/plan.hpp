@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "lab/measure/drive.hpp"
 #include "lab/measure/key_sets.hpp"
 #include "lab/method_record.hpp"
 
@@ -32,6 +33,23 @@ struct plan {
   std::optional<double> skew;        // the Zipf exponent of the targets; none: uniform
   bool save_keys = false;            // keep the keys of the largest size, in the file format
   method_settings settings;          // what the methods are told: epsilon, the batch
+  std::vector<drive_mode> modes{drive_mode::throughput};
+  std::vector<int> threads{1};  // how many threads search at once, each a drive of its own
+  bool counters = false;        // read the counters around each timed repetition
+
+  // Every way the searches are driven, each mode with each number of threads.
+  [[nodiscard]] std::vector<drive> drives() const {
+    std::vector<drive> all;
+    for (const drive_mode mode : modes) {
+      for (const int lanes : threads) {
+        all.push_back({mode, lanes});
+      }
+    }
+    return all;
+  }
+  [[nodiscard]] int most_threads() const {
+    return *std::max_element(threads.begin(), threads.end());
+  }
 };
 
 // The counted searches of each half at size n.

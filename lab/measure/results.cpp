@@ -55,6 +55,10 @@ std::string escaped_quoted(std::string_view argument) {
 
 }  // namespace
 
+std::string_view mode_name(drive_mode mode) {
+  return mode == drive_mode::throughput ? "throughput" : "latency";
+}
+
 std::string_view half_name(half which) {
   return which == half::successful ? "successful" : "unsuccessful";
 }

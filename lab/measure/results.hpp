@@ -8,6 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "lab/measure/counters.hpp"
+#include "lab/measure/drive.hpp"
+
 namespace velk_lab {
 
 // The two halves of a test: keys 2r - 1, which are in the list, and keys 2r, which are not.
@@ -37,7 +40,9 @@ struct row {
   std::string_view method;  // the method's name in the method table
   std::string_view keys;    // the key set's name
   int key_bits = 32;        // the width of its keys
-  std::int32_t size = 0;    // keys in the list
+  drive_mode mode = drive_mode::throughput;
+  int threads = 1;        // searching at once, each through its own stream
+  std::int32_t size = 0;  // keys in the list
   half which = half::successful;
   // Whether the method counts its comparisons; an uncounted baseline has no comparison figures.
   bool counted = false;
@@ -59,10 +64,14 @@ struct row {
   // minimum time was run again with more), and the searches and time per search of each.
   std::int64_t timed_searches = 0;
   std::vector<std::int64_t> repetition_searches;
-  std::vector<double> wall_ns;
+  std::vector<double> wall_ns;  // within a thread
   std::vector<double> cpu_ns;
+  std::vector<double> throughputs;               // searches per second, every thread together
+  std::vector<counter_values> counter_readings;  // per search
   time_summary wall;
   time_summary cpu;
+  double searches_per_second = 0.0;  // the median of the repetitions
+  counter_values counters{};         // each the median, where every repetition read it
 
   // The exact means, divided only here.
   [[nodiscard]] double mean_comparisons() const {

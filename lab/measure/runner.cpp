@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <new>
 #include <string>
@@ -49,21 +50,24 @@ auto guarded(const method_record& m, std::int32_t n, Work work) {
   }
 }
 
-// Where the rows of each method and key set begin: the methods in turn, each with the rows of
-// every key set, size and half.
+// Where each row stands: the methods in turn, each with the rows of every key set, each of
+// those with every drive, size and half.
 struct row_places {
   std::size_t per_method = 0;
+  std::size_t drives = 0;
   std::vector<std::size_t> key_set_offsets;
+  std::vector<std::size_t> key_set_sizes;
 
-  explicit row_places(const plan& p) {
+  explicit row_places(const plan& p) : drives(p.drives().size()) {
     for (const key_set& set : p.key_sets) {
       key_set_offsets.push_back(per_method);
-      per_method += set.sizes.size() * 2;
+      key_set_sizes.push_back(set.sizes.size());
+      per_method += drives * set.sizes.size() * 2;
     }
   }
-  [[nodiscard]] std::size_t at(std::size_t method, std::size_t set, std::size_t size,
-                               half which) const {
-    return method * per_method + key_set_offsets[set] + size * 2 +
+  [[nodiscard]] std::size_t at(std::size_t method, std::size_t set, std::size_t drive,
+                               std::size_t size, half which) const {
+    return method * per_method + key_set_offsets[set] + (drive * key_set_sizes[set] + size) * 2 +
            (which == half::successful ? 0 : 1);
   }
 };
@@ -88,8 +92,9 @@ class runner {
   }
 
  private:
-  row& row_of(std::size_t method_index, std::size_t size_index, half which) {
-    return out_.rows[places_.at(method_index, set_index_, size_index, which)];
+  row& row_of(std::size_t method_index, std::size_t drive_index, std::size_t size_index,
+              half which) {
+    return out_.rows[places_.at(method_index, set_index_, drive_index, size_index, which)];
   }
 
   // Whether `given` is a right result for the target at `index` of a half whose answer is
@@ -133,6 +138,7 @@ class runner {
         cannot_allocate(*bytes, what);
       }
     };
+    layout_ns_[&m] = std::nullopt;
     if (!m.builds) {
       return build();
     }
@@ -149,10 +155,7 @@ class runner {
       builds.push_back(std::chrono::duration<double, std::nano>(end - start).count());
       spent += builds.back();
     }
-    for (const half which : {half::successful, half::unsuccessful}) {
-      row_of(method_index, z, which).layout_ns = summarize(builds).median;
-      row_of(method_index, z, which).layout_bytes = static_cast<std::int64_t>(prepared->bytes());
-    }
+    layout_ns_[&m] = summarize(builds).median;
     return prepared;
   }
 
@@ -170,13 +173,13 @@ class runner {
     for (std::size_t i = 0; i < plan_.methods.size(); ++i) {
       prepared.push_back(prepare(i, z, w.keys));
     }
-    std::vector<std::int64_t> tally =
-        allocate<std::int64_t>(w.halves[0].targets.size(), "the results");
+    std::vector<std::int64_t> tallies = allocate<std::int64_t>(
+        w.halves[0].targets.size() * static_cast<std::size_t>(plan_.most_threads()), "the results");
     for (const half which : {half::successful, half::unsuccessful}) {
       const std::size_t step = z * 2 + (which == half::successful ? 1 : 2);
       const std::string stage = fmt::format("[{}/{}] {} keys, size {}, {} half", step,
                                             set_.sizes.size() * 2, set_.name, n, half_name(which));
-      measure_half(z, which, w, searches, prepared, tally, stage);
+      measure_half(z, which, w, searches, prepared, tallies, stage);
     }
   }
 
@@ -224,83 +227,138 @@ class runner {
     }
   }
 
+  // The rows of the half for every drive: its searches counted once per method and the same on
+  // every drive's row, then its times for each method and drive, the repetitions interleaved.
   void measure_half(std::size_t z, half which, const workload<Key>& w, std::int64_t searches,
                     const std::vector<std::unique_ptr<prepared<Key>>>& prepared,
-                    std::span<std::int64_t> tally, const std::string& stage) {
-    const std::size_t count = plan_.methods.size();
+                    std::span<std::int64_t> tallies, const std::string& stage) {
     const std::int32_t n = set_.sizes[z];
     const half_targets<Key>& h = w.of(which);
-    std::vector<timed_half<Key>> jobs;
-    for (std::size_t i = 0; i < count; ++i) {
+    const std::vector<drive> drives = plan_.drives();
+    struct timed_job {
+      std::size_t method;
+      std::size_t drive;
+      timed_half<Key> half;
+      std::vector<std::size_t> cursors;  // one per thread, spread over the stream
+    };
+    std::vector<timed_job> jobs;
+    for (std::size_t i = 0; i < plan_.methods.size(); ++i) {
       const method_record& m = *plan_.methods[i];
-      jobs.push_back({h.targets, tally, plan_.settings.batch,
-                      [this, &m, &w, &h](std::size_t index, std::int64_t t, std::int64_t visits) {
-                        check_tally(m, w, h, index, t, visits);
-                      }});
-      row& r = row_of(i, z, which);
-      r.method = m.name;
-      r.keys = set_.name;
-      r.key_bits = static_cast<int>(8 * sizeof(Key));
-      r.size = n;
-      r.which = which;
-      r.counted = !m.baseline();
-      r.searches = searches;
-      r.wall_ns.reserve(static_cast<std::size_t>(plan_.repetitions));
-      r.cpu_ns.reserve(static_cast<std::size_t>(plan_.repetitions));
-      if (r.counted) {
-        guarded(m, n, [&] {
-          r.comparisons = count_comparisons(m, *prepared[i], w, which, searches, stage);
-          const expected_count expected =
-              expected_comparisons<Key>(m, *prepared[i], w.keys, which, shown_, stage,
-                                        [&](Key target, std::int64_t answer, std::int64_t given) {
-                                          if (!right(m, w.keys, target, answer, given)) {
-                                            wrong_answer(m, w.keys.size(), target, answer, given);
-                                          }
-                                        });
-          r.expected_comparisons = expected.comparisons;
-          r.expected_targets = expected.targets;
-        });
+      const row counted = counted_row(m, *prepared[i], w, which, searches, stage);
+      for (std::size_t d = 0; d < drives.size(); ++d) {
+        row& r = row_of(i, d, z, which);
+        r = counted;
+        r.mode = drives[d].mode;
+        r.threads = drives[d].threads;
+        const auto lanes = static_cast<std::size_t>(drives[d].threads);
+        timed_job job{i,
+                      d,
+                      timed_half<Key>{h.targets, tallies.first(lanes * h.targets.size()),
+                                      plan_.settings.batch, drives[d].mode == drive_mode::latency,
+                                      [this, &m, &w, &h](std::size_t index, std::int64_t t,
+                                                         std::int64_t visits) {
+                                        check_tally(m, w, h, index, t, visits);
+                                      }},
+                      {}};
+        for (std::size_t lane = 0; lane < lanes; ++lane) {
+          job.cursors.push_back(lane * h.targets.size() / lanes);
+        }
+        jobs.push_back(std::move(job));
       }
     }
-    std::vector<std::size_t> cursors(count, 0);
-    for (std::size_t i = 0; i < count; ++i) {
-      const method_record& m = *plan_.methods[i];
+    for (timed_job& job : jobs) {
+      const method_record& m = *plan_.methods[job.method];
       shown_.show(fmt::format("{}: calibrating {}", stage, m.name));
-      row_of(i, z, which).timed_searches = guarded(
-          m, n, [&] { return calibrate(jobs[i], *prepared[i], cursors[i], plan_.min_time); });
+      timed_half<Key> first_lane = job.half;
+      first_lane.tally = job.half.tally.first(h.targets.size());
+      row_of(job.method, job.drive, z, which).timed_searches = guarded(m, n, [&] {
+        return calibrate(first_lane, *prepared[job.method], job.cursors[0], plan_.min_time);
+      });
     }
     for (int repetition = 1; repetition <= plan_.repetitions; ++repetition) {
-      for (std::size_t i = 0; i < count; ++i) {
-        const method_record& m = *plan_.methods[i];
+      for (timed_job& job : jobs) {
+        const method_record& m = *plan_.methods[job.method];
         if (shown_.due()) {
           shown_.show(fmt::format("{}: timing {}, repetition {} of {}", stage, m.name, repetition,
                                   plan_.repetitions));
         }
-        row& r = row_of(i, z, which);
-        guarded(m, n, [&] { time_repetition(r, jobs[i], *prepared[i], cursors[i]); });
+        row& r = row_of(job.method, job.drive, z, which);
+        guarded(m, n, [&] { time_repetition(r, job.half, *prepared[job.method], job.cursors); });
       }
     }
-    for (std::size_t i = 0; i < count; ++i) {
-      row& r = row_of(i, z, which);
-      r.wall = summarize(r.wall_ns);
-      r.cpu = summarize(r.cpu_ns);
+    for (const timed_job& job : jobs) {
+      summarize_row(row_of(job.method, job.drive, z, which));
     }
   }
 
-  // One repetition of at least the minimum time, after its warm-up: one that falls short is run
-  // again with more searches, which the later repetitions keep.
-  void time_repetition(row& r, const timed_half<Key>& job, const prepared<Key>& searched,
-                       std::size_t& cursor) {
-    timed_run(job, searched, cursor, std::max(std::int64_t{1}, r.timed_searches / warm_up_divisor));
-    timing t = timed_run(job, searched, cursor, r.timed_searches);
-    while (t.wall < plan_.min_time && r.timed_searches < most_searches) {
-      r.timed_searches = lengthened(r.timed_searches, t.wall, plan_.min_time);
-      t = timed_run(job, searched, cursor, r.timed_searches);
+  // A row of the half with what every drive shares: what it is, its counts and its layout.
+  row counted_row(const method_record& m, const prepared<Key>& searched, const workload<Key>& w,
+                  half which, std::int64_t searches, const std::string& stage) {
+    row r;
+    r.method = m.name;
+    r.keys = set_.name;
+    r.key_bits = static_cast<int>(8 * sizeof(Key));
+    r.size = static_cast<std::int32_t>(w.keys.size());
+    r.which = which;
+    r.counted = !m.baseline();
+    r.searches = searches;
+    r.layout_ns = layout_ns_.at(&m);
+    if (m.builds) {
+      r.layout_bytes = static_cast<std::int64_t>(searched.bytes());
     }
-    const auto done = static_cast<double>(r.timed_searches);
-    r.wall_ns.push_back(t.wall * nanoseconds_per_second / done);
-    r.cpu_ns.push_back(t.cpu * nanoseconds_per_second / done);
+    if (r.counted) {
+      guarded(m, r.size, [&] {
+        r.comparisons = count_comparisons(m, searched, w, which, searches, stage);
+        const expected_count expected =
+            expected_comparisons<Key>(m, searched, w.keys, which, shown_, stage,
+                                      [&](Key target, std::int64_t answer, std::int64_t given) {
+                                        if (!right(m, w.keys, target, answer, given)) {
+                                          wrong_answer(m, w.keys.size(), target, answer, given);
+                                        }
+                                      });
+        r.expected_comparisons = expected.comparisons;
+        r.expected_targets = expected.targets;
+      });
+    }
+    return r;
+  }
+
+  // One repetition of at least the minimum time, after its warm-up: one that falls short (its
+  // longest thread) is run again with more searches, which the later repetitions keep.
+  void time_repetition(row& r, const timed_half<Key>& job, const prepared<Key>& searched,
+                       std::vector<std::size_t>& cursors) {
+    const auto run = [&] {
+      return timed_repetition(job, searched, cursors, r.timed_searches,
+                              std::max(std::int64_t{1}, r.timed_searches / warm_up_divisor),
+                              counters_.get(), plan_.counters);
+    };
+    repetition t = run();
+    while (t.longest < plan_.min_time && r.timed_searches < most_searches) {
+      r.timed_searches = lengthened(r.timed_searches, t.longest, plan_.min_time);
+      t = run();
+    }
+    r.wall_ns.push_back(t.wall_ns);
+    r.cpu_ns.push_back(t.cpu_ns);
+    r.throughputs.push_back(t.searches_per_second);
+    r.counter_readings.push_back(t.counters);
     r.repetition_searches.push_back(r.timed_searches);
+  }
+
+  static void summarize_row(row& r) {
+    r.wall = summarize(r.wall_ns);
+    r.cpu = summarize(r.cpu_ns);
+    r.searches_per_second = summarize(r.throughputs).median;
+    for (std::size_t c = 0; c < counter_count; ++c) {
+      std::vector<double> readings;
+      for (const counter_values& reading : r.counter_readings) {
+        if (reading[c].has_value()) {
+          readings.push_back(*reading[c]);
+        }
+      }
+      if (!readings.empty() && readings.size() == r.counter_readings.size()) {
+        r.counters[c] = summarize(readings).median;
+      }
+    }
   }
 
   const plan& plan_;
@@ -309,6 +367,11 @@ class runner {
   const row_places& places_;
   measurement& out_;
   progress& shown_;
+  // The counters of the calling thread, which times the one-thread drives.
+  std::unique_ptr<counter_set> counters_ =
+      plan_.counters ? std::make_unique<counter_set>(perf_event_source()) : nullptr;
+  // The median building time of each method's layout at the size being measured.
+  std::map<const method_record*, std::optional<double>> layout_ns_;
 };
 
 }  // namespace

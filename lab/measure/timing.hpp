@@ -7,6 +7,7 @@
 #include <functional>
 #include <span>
 
+#include "lab/measure/counters.hpp"
 #include "lab/measure/workload.hpp"
 #include "lab/method_record.hpp"
 
@@ -24,6 +25,7 @@ struct timed_half {
   std::span<const Key> targets;
   std::span<std::int64_t> tally;
   std::size_t batch = 16;  // the group a method's batch form takes
+  bool chained = false;    // each target waits for the answer before it
   std::function<void(std::size_t index, std::int64_t tally, std::int64_t visits)> check;
 };
 
@@ -62,6 +64,25 @@ std::int64_t searches_for(double min_time, std::span<const double> seconds_per_s
 // The searches a repetition that took `seconds` for `count` searches needs to last `min_time`,
 // with a margin: it is run again with these when it fell short.
 std::int64_t lengthened(std::int64_t count, double seconds, double min_time);
+
+// One timed repetition as a row keeps it.
+struct repetition {
+  double wall_ns = 0.0;              // per search within a thread: the threads' mean
+  double cpu_ns = 0.0;               // per search of a thread's processor time: the threads' mean
+  double longest = 0.0;              // seconds: the thread that took longest
+  double searches_per_second = 0.0;  // all threads together
+  counter_values counters{};         // per search: the threads' mean
+};
+
+// A repetition of `count` searches on each of `lanes` threads at once, each through its own
+// cursor (one each in `cursors`) and its own tally (`job.tally` holds one run of the stream's
+// length for each), after a warm-up of `warm_up` searches. With one lane it runs on the calling
+// thread and reads `counters` when given; with more, each thread reads counters of its own when
+// `with_counters`. Every target's result is checked after the clock has stopped.
+template <lab_key Key>
+repetition timed_repetition(const timed_half<Key>& job, const prepared<Key>& method,
+                            std::span<std::size_t> cursors, std::int64_t count,
+                            std::int64_t warm_up, counter_set* counters, bool with_counters);
 
 // No run is longer than this, whatever the clock says.
 inline constexpr std::int64_t most_searches = std::int64_t{1} << 40;

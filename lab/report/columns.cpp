@@ -2,6 +2,7 @@
 
 #include <fmt/core.h>
 
+#include <algorithm>
 #include <array>
 
 #include "lab/report/text_cells.hpp"
@@ -30,9 +31,50 @@ std::string mean_or_dash(const cell_value& mean) {
 
 constexpr unsigned everywhere = for_people | for_csv;
 
+// Searches per second as people read them: 12.3M, 812k.
+std::string rate_cell(double per_second) {
+  constexpr double million = 1e6;
+  constexpr double thousand = 1e3;
+  if (per_second >= million) {
+    return fmt::format("{:.3g}M", per_second / million);
+  }
+  return per_second >= thousand ? fmt::format("{:.3g}k", per_second / thousand)
+                                : fmt::format("{:.3g}", per_second);
+}
+
+// The counters' columns are there when the run read counters; a counter that could not be read
+// leaves its cells empty, never zero.
+bool counters_read(std::span<const row> rows) {
+  return std::any_of(rows.begin(), rows.end(),
+                     [](const row& r) { return !r.counter_readings.empty(); });
+}
+template <std::size_t index>
+cell_value counter_cell(const row& r) {
+  return r.counters[index].has_value() ? cell_value(*r.counters[index]) : cell_value();
+}
+template <std::size_t index>
+std::string counter_text(const row& r) {
+  return r.counters[index].has_value() ? fmt::format("{:.4g}", *r.counters[index]) : "";
+}
+template <std::size_t index>
+std::optional<double> counter_of(const row& r, std::size_t k) {
+  return k < r.counter_readings.size() ? r.counter_readings[k][index] : std::nullopt;
+}
+template <std::size_t index>
+constexpr column counter_column(std::string_view name) {
+  return {name,
+          name,
+          true,
+          everywhere | for_json,
+          counter_cell<index>,
+          counter_text<index>,
+          counters_read,
+          counter_of<index>};
+}
+
 // The order of the csv columns, and of those shown to people; the timed searches stand in
 // different places for the two.
-constexpr std::array<column, 21> table{{
+constexpr std::array<column, 32> table{{
     {"method", "method", false, everywhere | for_json,
      [](const row& r) { return cell_value(std::string(r.method)); },
      [](const row& r) { return std::string(r.method); }},
@@ -42,6 +84,12 @@ constexpr std::array<column, 21> table{{
     {"key_bits", "key bits", true, for_csv | for_json,
      [](const row& r) { return cell_value(std::int64_t{r.key_bits}); },
      [](const row& r) { return count_cell(r.key_bits); }},
+    {"mode", "mode", false, everywhere | for_json,
+     [](const row& r) { return cell_value(std::string(mode_name(r.mode))); },
+     [](const row& r) { return std::string(mode_name(r.mode)); }},
+    {"threads", "threads", true, everywhere,
+     [](const row& r) { return cell_value(std::int64_t{r.threads}); },
+     [](const row& r) { return count_cell(r.threads); }},
     {"size", "size", true, everywhere | for_json,
      [](const row& r) { return cell_value(std::int64_t{r.size}); },
      [](const row& r) { return count_cell(r.size); }},
@@ -93,10 +141,34 @@ constexpr std::array<column, 21> table{{
                                          : cell_value();
      },
      [](const row& r) { return r.layout_bytes.has_value() ? count_cell(*r.layout_bytes) : "-"; }},
+    {"searches_per_second", "searches/s", true, everywhere | for_json,
+     [](const row& r) { return cell_value(r.searches_per_second); },
+     [](const row& r) { return rate_cell(r.searches_per_second); }, nullptr,
+     [](const row& r, std::size_t k) {
+       return k < r.throughputs.size() ? std::optional(r.throughputs[k]) : std::nullopt;
+     }},
+    counter_column<0>("cycles"),
+    counter_column<1>("instructions"),
+    counter_column<2>("branch-misses"),
+    counter_column<3>("L1-dcache-load-misses"),
+    counter_column<4>("LLC-load-misses"),
+    counter_column<5>("task-clock"),
+    counter_column<6>("page-faults"),
+    counter_column<7>("context-switches"),
 }};
 
 }  // namespace
 
 std::span<const column> columns() { return table; }
+
+std::vector<const column*> columns_for(audience who, std::span<const row> rows) {
+  std::vector<const column*> shown;
+  for (const column& c : table) {
+    if (shows(c, who) && (c.in_run == nullptr || c.in_run(rows))) {
+      shown.push_back(&c);
+    }
+  }
+  return shown;
+}
 
 }  // namespace velk_lab

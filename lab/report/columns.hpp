@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 #include "lab/measure/results.hpp"
 
@@ -31,11 +32,18 @@ struct column {
   unsigned shown;            // audiences
   cell_value (*value)(const row& r);
   std::string (*text)(const row& r);  // the cell for people
+  // Whether a run's rows have this column at all; none: every run has it.
+  bool (*in_run)(std::span<const row> rows) = nullptr;
+  // The figure of repetition k, for json's entry of each repetition; none: the row's value.
+  std::optional<double> (*of_repetition)(const row& r, std::size_t k) = nullptr;
 };
 
 std::span<const column> columns();
 
 // Whether `c` is shown to `who`.
 inline bool shows(const column& c, audience who) { return (c.shown & who) != 0; }
+
+// The columns shown to `who` for these rows, in the table's order.
+std::vector<const column*> columns_for(audience who, std::span<const row> rows);
 
 }  // namespace velk_lab

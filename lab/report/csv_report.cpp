@@ -40,21 +40,18 @@ std::string field(const cell_value& value) {
 }  // namespace
 
 std::string csv_report(const run_context& /*context*/, std::span<const row> rows) {
+  const std::vector<const column*> shown = columns_for(for_csv, rows);
   std::string text;
-  for (const column& c : columns()) {
-    if (shows(c, for_csv)) {
-      text += (text.empty() ? "" : ",") + std::string(c.name);
-    }
+  for (const column* c : shown) {
+    text += (text.empty() ? "" : ",") + std::string(c->name);
   }
   text += '\n';
   for (const row& r : rows) {
     std::string line;
     bool first = true;
-    for (const column& c : columns()) {
-      if (shows(c, for_csv)) {
-        line += (first ? "" : ",") + field(c.value(r));
-        first = false;
-      }
+    for (const column* c : shown) {
+      line += (first ? "" : ",") + field(c->value(r));
+      first = false;
     }
     text += line + '\n';
   }

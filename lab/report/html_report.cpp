@@ -107,19 +107,16 @@ std::string rows_section(std::span<const row> rows) {
       "<table>\n<caption>One row per method, size and half. Comparisons are means per search; "
       "times are nanoseconds per search, the median of the repetitions with the least, the "
       "greatest and the median absolute deviation.</caption>\n<thead><tr>";
-  for (const column& c : columns()) {
-    if (shows(c, for_people)) {
-      out += fmt::format("<th scope=\"col\"{}>{}</th>", c.numeric ? " class=\"n\"" : "",
-                         escaped(c.heading));
-    }
+  const std::vector<const column*> shown = columns_for(for_people, rows);
+  for (const column* c : shown) {
+    out += fmt::format("<th scope=\"col\"{}>{}</th>", c->numeric ? " class=\"n\"" : "",
+                       escaped(c->heading));
   }
   out += "</tr></thead>\n<tbody>\n";
   for (const row& r : rows) {
     out += "<tr>";
-    for (const column& c : columns()) {
-      if (shows(c, for_people)) {
-        out += fmt::format("<td{}>{}</td>", c.numeric ? " class=\"n\"" : "", escaped(c.text(r)));
-      }
+    for (const column* c : shown) {
+      out += fmt::format("<td{}>{}</td>", c->numeric ? " class=\"n\"" : "", escaped(c->text(r)));
     }
     out += "</tr>\n";
   }

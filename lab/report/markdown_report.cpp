@@ -10,21 +10,18 @@ namespace velk_lab {
 
 // The cells hold no character that markdown would read as markup: names, numbers, "-" and "%".
 std::string markdown_report(const run_context& /*context*/, std::span<const row> rows) {
+  const std::vector<const column*> shown = columns_for(for_people, rows);
   std::string heading = "|";
   std::string alignment = "|";
-  for (const column& c : columns()) {
-    if (shows(c, for_people)) {
-      fmt::format_to(std::back_inserter(heading), " {} |", c.heading);
-      alignment += c.numeric ? "---:|" : "---|";
-    }
+  for (const column* c : shown) {
+    fmt::format_to(std::back_inserter(heading), " {} |", c->heading);
+    alignment += c->numeric ? "---:|" : "---|";
   }
   std::string text = heading + "\n" + alignment + "\n";
   for (const row& r : rows) {
     std::string line = "|";
-    for (const column& c : columns()) {
-      if (shows(c, for_people)) {
-        line += " " + c.text(r) + " |";
-      }
+    for (const column* c : shown) {
+      line += " " + c->text(r) + " |";
     }
     text += line + "\n";
   }

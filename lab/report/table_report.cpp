@@ -12,12 +12,7 @@
 namespace velk_lab {
 
 std::string table_report(const run_context& context, std::span<const row> rows) {
-  std::vector<const column*> shown;
-  for (const column& c : columns()) {
-    if (shows(c, for_people)) {
-      shown.push_back(&c);
-    }
-  }
+  const std::vector<const column*> shown = columns_for(for_people, rows);
   std::vector<std::vector<std::string>> lines;
   lines.reserve(rows.size() + 1);
   lines.emplace_back();
