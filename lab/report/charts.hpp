@@ -9,12 +9,9 @@
 #include <string_view>
 
 #include "lab/measure/results.hpp"
+#include "lab/report/svg.hpp"  // escaped, which the page uses too
 
 namespace velk_lab {
-
-// Text made safe inside HTML or SVG, in content and in quoted attributes alike: & < > " and '
-// as character references.
-std::string escaped(std::string_view text);
 
 // Comparisons per search against list size: for each counted method, its measured mean as a
 // solid line with markers and its expected mean as a dashed line. The comparisons go up a

@@ -10,6 +10,7 @@
 
 #include "lab/report/charts.hpp"
 #include "lab/report/reports.hpp"
+#include "lab/report/svg.hpp"
 #include "lab/report/text_cells.hpp"
 
 namespace velk_lab {

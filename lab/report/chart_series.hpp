@@ -1,0 +1,108 @@
+// The rows a chart draws, gathered into series: what tells one series from another, how each is
+// drawn, the values a chart takes from a row, and the words that say what a series shows.
+#pragma once
+
+#include <array>
+#include <initializer_list>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "lab/measure/results.hpp"
+#include "lab/report/chart_axes.hpp"
+#include "lab/report/chart_panel.hpp"
+#include "lab/report/svg.hpp"
+
+namespace velk_lab {
+
+// What tells one series of a chart from another, and names it in the legend, the tooltips and
+// the descriptions. Whatever else comes to tell rows apart joins here, and every chart follows.
+struct series_key {
+  std::string_view method;
+
+  friend bool operator==(const series_key&, const series_key&) = default;
+};
+
+series_key key_of(const row& r);
+
+// The series' name: "binary1".
+std::string name_of(const series_key& key);
+
+// How one series is drawn in every chart, from its place among the run's series.
+struct look {
+  std::string_view colour;
+  marker_style marker;
+};
+
+// The rows of one series, each half in ascending order of size.
+struct series {
+  series_key key;
+  look style;
+  bool counted = false;
+  std::array<std::vector<const row*>, 2> halves;
+};
+
+// The rows gathered by key, the series in the order they first appear.
+std::vector<series> series_of(std::span<const row> rows);
+
+// The halves in the order of a series' `halves` and of the charts' panels.
+constexpr std::array<half, 2> sides{half::successful, half::unsuccessful};
+
+// What the charts plot of a row.
+using row_value = double (*)(const row& r);
+double list_size(const row& r);
+double measured_mean(const row& r);
+double expected_mean(const row& r);
+double median_time(const row& r);
+double least_time(const row& r);
+double greatest_time(const row& r);
+double layout_time(const row& r);
+
+// Every value of `taken` over the rows of `all`, both halves.
+std::vector<double> values_of(const std::vector<series>& all,
+                              std::initializer_list<row_value> taken);
+
+// Where the rows' `value` lies on the panel, for those where it has a place.
+points points_of(const panel& p, const std::vector<const row*>& rows, row_value value);
+
+// Says what a marker of `of` shows of `r`.
+using tooltip_text = std::string (*)(const series& of, const row& r);
+
+// The markers of `rows` of a series, grouped under a title that names the series and what they
+// show, each with its tooltip.
+std::string markers_of(const panel& p, const series& s, const std::vector<const row*>& rows,
+                       std::string_view shown, row_value value, tooltip_text say);
+
+// A series' name as the legend and the descriptions give it: a baseline says so.
+std::string shown_name(const series& s);
+
+// The legend's first group: each series in its colour, marker and line.
+std::vector<legend_item> series_items(const std::vector<series>& all);
+
+// The sample of the legend's key that stands for any series' line with markers.
+std::string key_marker_sample();
+
+// The colour of the legend's key.
+constexpr std::string_view key_colour = "#444444";
+
+// "1 entry", "10 entries".
+std::string entries(std::int32_t size);
+
+// Nanoseconds in the unit that suits them, to three significant digits at least: 812 ns,
+// 1.23 µs, 40.1 ms.
+std::string duration_cell(double ns);
+
+// How a row's value reads in the descriptions.
+using value_text = std::string (*)(const row& r);
+
+// The range of a series in words: "2.9 at 10 entries to 13.3 at 10000 entries".
+std::string span_in_words(const std::vector<const row*>& rows, value_text value);
+
+// Where each line of the chart begins and ends, for a reader who cannot see it.
+std::string series_in_words(const std::vector<series>& all, value_text value);
+
+// "from 1 to 10k on a logarithmic axis".
+std::string axis_span(const axis& a, tick_label label);
+
+}  // namespace velk_lab
