@@ -38,6 +38,11 @@ std::size_t count_of(const std::string& text, const std::string& part) {
   return count;
 }
 
+// How many panels, each a drawing of its own, the markup holds.
+std::size_t panels_in(const std::string& text) {
+  return count_of(text, "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"chart\"");
+}
+
 TEST(LabChartAxes, RoundTicksOverAnyValues) {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   struct axis_case {
@@ -224,8 +229,7 @@ TEST(LabHtml, PageHoldsTheContextBothChartsAndEveryRow) {
   EXPECT_NE(page.find("<title>velk: sequential, binary1, std-lower-bound at 10, 100, 1000, 10000 "
                       "entries</title>"),
             std::string::npos);
-  EXPECT_EQ(count_of(page, "<svg "), 2U);
-  EXPECT_EQ(count_of(page, "</svg>"), 2U);
+  EXPECT_EQ(panels_in(page), 3U * 2);  // comparisons, time, time relative to the baseline
   EXPECT_EQ(count_of(page, "<tr>"), rows.size() + 1);
   EXPECT_NE(page.find("<tr><td>binary1</td><td class=\"n\">1000</td><td>unsuccessful</td>"),
             std::string::npos);
@@ -244,23 +248,25 @@ TEST(LabHtml, ChartsDrawEveryRowWithItsMarkerAndSayWhatTheyShow) {
   const std::string comparisons = velk_lab::comparisons_chart(rows);
   const std::string time = velk_lab::time_chart(rows);
   for (const std::string* chart : {&comparisons, &time}) {
-    EXPECT_EQ(chart->rfind("<svg xmlns=\"http://www.w3.org/2000/svg\"", 0), 0U);
-    EXPECT_NE(chart->find("role=\"img\""), std::string::npos);
+    EXPECT_EQ(chart->rfind("<div class=\"panels\">\n<svg xmlns=\"http://www.w3.org/2000/svg\"", 0),
+              0U);
+    EXPECT_EQ(count_of(*chart, "role=\"img\""), 2U);
+    EXPECT_EQ(panels_in(*chart), 2U);
     expect_self_contained_and_finite(*chart);
   }
   // A marker with its tooltip per counted row, per row; the legend's markers have none.
   EXPECT_EQ(count_of(comparisons, " expected</title>"), 16U);
-  EXPECT_EQ(count_of(time, " repetitions</title>"), 24U);
+  EXPECT_EQ(count_of(time, " over 3 repetitions"), 24U);
   EXPECT_NE(comparisons.find("<title>binary1, 1000 entries, unsuccessful: 10 comparisons measured, "
                              "10 expected</title>"),
             std::string::npos);
   EXPECT_NE(time.find("<title>std-lower-bound, 10 entries, successful: median 15.0 ns, 14.0 to "
-                      "16.0 ns over 3 repetitions</title>"),
+                      "16.0 ns over 3 repetitions, spread widely (6.7% of the median)</title>"),
             std::string::npos);
   // n against log n: the comparisons go up a logarithmic axis; the baseline counts nothing and
   // is only in the time chart, dashed and named so.
-  EXPECT_NE(comparisons.find("<title id=\"comparisons-title\">Comparisons per search against list "
-                             "size</title>"),
+  EXPECT_NE(comparisons.find("<title id=\"comparisons-unsuccessful-title\">Comparisons per search "
+                             "against list size: unsuccessful searches</title>"),
             std::string::npos);
   EXPECT_NE(comparisons.find("List size from 10 to 10k on a logarithmic axis; comparisons per "
                              "search from 1 to 10k on a logarithmic axis."),
@@ -274,7 +280,7 @@ TEST(LabHtml, ChartsDrawEveryRowWithItsMarkerAndSayWhatTheyShow) {
   EXPECT_NE(time.find(" std-lower-bound (baseline), unsuccessful: 15.0 ns at 10 entries to 15.0 "
                       "ns at 10000 entries."),
             std::string::npos);
-  EXPECT_NE(time.find(">std-lower-bound (baseline)</text>"), std::string::npos);
+  EXPECT_NE(time.find(">std-lower-bound (baseline)</li>"), std::string::npos);
   EXPECT_EQ(count_of(time, "stroke-dasharray"), 2U + 2);  // both halves, legend, key
 
   // Binary search alone spans less than two decades: a linear axis from 0.
@@ -300,23 +306,24 @@ TEST(LabHtml, ARunOfOneSizeOneMethodOrBaselinesAloneStillGivesCharts) {
     EXPECT_EQ(count_of(*chart, "<polyline"), 0U);  // a single point draws no line
   }
   EXPECT_EQ(count_of(comparisons, " expected</title>"), 2U);
-  EXPECT_EQ(count_of(time, " repetitions</title>"), 2U);
+  EXPECT_EQ(count_of(time, " over 3 repetitions"), 2U);
   EXPECT_NE(comparisons.find("comparisons per search from 0 to 1 on a linear axis"),
             std::string::npos);
   EXPECT_NE(comparisons.find("binary1, successful: 1 at 1 entry."), std::string::npos);
   EXPECT_EQ(count_of(comparisons, "stroke-dasharray"), 2U + 1);  // both halves, the key
   EXPECT_NE(time.find("from 1 ns to 100 ns"), std::string::npos);
   EXPECT_EQ(count_of(time, "<polygon"), 0U);
-  EXPECT_EQ(count_of(time, "stroke-width=\"1.5\" fill=\"none\"/>"), 2U);  // a bar per half
+  EXPECT_EQ(count_of(time, "least to greatest repetition</title></path>"), 2U);  // a bar per half
 
   // Baselines alone count nothing: no comparisons chart, and the page says why.
   const std::vector<row> baseline{
       measured_row("std-find", 1000, half::successful, false, 0, {300, 290, 310}),
       measured_row("std-find", 1000, half::unsuccessful, false, 0, {600, 590, 610})};
   EXPECT_EQ(velk_lab::comparisons_chart(baseline), "");
+  EXPECT_EQ(velk_lab::relative_chart(baseline), "");  // a single method has nothing beside it
   const std::string page = velk_lab::html_report(sample_context(), baseline);
   expect_self_contained_and_finite(page);
-  EXPECT_EQ(count_of(page, "<svg "), 1U);
+  EXPECT_EQ(panels_in(page), 2U);
   EXPECT_NE(page.find("<p>No method of this run counts its comparisons.</p>"), std::string::npos);
 }
 
@@ -343,7 +350,7 @@ TEST(LabHtml, LayoutBuildingTimeHasAChartOfItsOwn) {
             std::string::npos);
   EXPECT_EQ(chart.find("binary1"), std::string::npos);
   const std::string page = velk_lab::html_report(sample_context(), rows);
-  EXPECT_EQ(count_of(page, "<svg "), 3U);
+  EXPECT_EQ(panels_in(page), 3U * 2 + 1);
   EXPECT_NE(page.find("<h2 id=\"layout\">Building the layout</h2>"), std::string::npos);
 }
 

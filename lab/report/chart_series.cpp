@@ -3,6 +3,7 @@
 #include <fmt/format.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "lab/report/text_cells.hpp"
 
@@ -10,23 +11,41 @@ namespace velk_lab {
 
 namespace {
 
-// The palette of Okabe and Ito, less its yellow, which fades on white. The markers cycle with
-// another period, so that no two of the first 56 series look alike, and each differs in shape
-// from its neighbours for readers who see no colour at all.
-constexpr std::array<std::string_view, 7> colours{"#0072B2", "#D55E00", "#009E73", "#CC79A7",
-                                                  "#E69F00", "#56B4E9", "#000000"};
-constexpr std::array<marker_style, 8> markers{{{shape::circle, false},
-                                               {shape::square, false},
-                                               {shape::triangle, false},
-                                               {shape::diamond, false},
-                                               {shape::triangle_down, false},
-                                               {shape::circle, true},
-                                               {shape::square, true},
-                                               {shape::triangle, true}}};
+// Eleven colours that stand apart on white and from each other: the palette of Okabe and Ito
+// less its yellow, which fades on white, then darker ones for the runs with more series. The
+// markers cycle with a period that shares no factor with the colours', so that a colour comes
+// back only with another marker (the first 88 series look alike in nothing) and neighbours
+// differ in both. Hollow markers are left out: a hollow marker says that a point's
+// repetitions spread widely.
+constexpr std::array<std::string_view, 11> colours{"#0072B2", "#D55E00", "#009E73", "#CC79A7",
+                                                   "#E69F00", "#56B4E9", "#000000", "#882255",
+                                                   "#999933", "#6A3D9A", "#8C510A"};
+constexpr std::array<shape, 8> markers{shape::circle,  shape::square,        shape::triangle,
+                                       shape::diamond, shape::triangle_down, shape::plus,
+                                       shape::cross,   shape::star};
 
 std::string series_sample(const look& style, bool dashed) {
   return sample_line(style.colour, dashed, 2) +
-         marker_at(style.marker, style.colour, sample_width / 2, 0, "");
+         marker_at(style.marker, false, style.colour, sample_width / 2, 0, "");
+}
+
+// Whether `a` and `b` hold rows of the same sizes with equal values of every one of `taken`.
+bool same_values(const std::vector<const row*>& a, const std::vector<const row*>& b,
+                 std::initializer_list<row_value> taken) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i]->size != b[i]->size) {
+      return false;
+    }
+    for (const row_value& value : taken) {
+      if (value(*a[i]) != value(*b[i])) {
+        return false;
+      }
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -63,7 +82,12 @@ double expected_mean(const row& r) { return r.mean_expected_comparisons(); }
 double median_time(const row& r) { return r.wall.median; }
 double least_time(const row& r) { return r.wall.min; }
 double greatest_time(const row& r) { return r.wall.max; }
-double layout_time(const row& r) { return r.layout_ns.value_or(0.0); }
+double layout_time(const row& r) { return r.layout_ns.value_or(std::nan("")); }
+
+bool spread_widely(const row& r) {
+  constexpr double widest_percent = 5.0;
+  return r.wall.mad_percent > widest_percent;
+}
 
 std::vector<double> values_of(const std::vector<series>& all,
                               std::initializer_list<row_value> taken) {
@@ -71,7 +95,7 @@ std::vector<double> values_of(const std::vector<series>& all,
   for (const series& s : all) {
     for (const std::vector<const row*>& h : s.halves) {
       for (const row* r : h) {
-        for (const row_value value : taken) {
+        for (const row_value& value : taken) {
           values.push_back(value(*r));
         }
       }
@@ -80,7 +104,7 @@ std::vector<double> values_of(const std::vector<series>& all,
   return values;
 }
 
-points points_of(const panel& p, const std::vector<const row*>& rows, row_value value) {
+points points_of(const panel& p, const std::vector<const row*>& rows, const row_value& value) {
   points at;
   for (const row* r : rows) {
     if (p.shows(value(*r))) {
@@ -90,12 +114,25 @@ points points_of(const panel& p, const std::vector<const row*>& rows, row_value 
   return at;
 }
 
+std::string series_title(const series& s, std::size_t side, std::string_view what) {
+  return fmt::format("{}, {}: {}", name_of(s.key), half_name(sides.at(side)), what);
+}
+
+std::string line_of(const panel& p, const series& s, std::size_t side, const row_value& value,
+                    bool dashed, double width, std::string_view what) {
+  return line_through(points_of(p, s.halves.at(side), value), s.style.colour, dashed, width,
+                      series_title(s, side, what));
+}
+
 std::string markers_of(const panel& p, const series& s, const std::vector<const row*>& rows,
-                       std::string_view shown, row_value value, tooltip_text say) {
+                       std::string_view shown, const row_value& value, const row_test& hollow,
+                       const tooltip_text& say) {
   std::string out = fmt::format("<g><title>{}, {}</title>", escaped(name_of(s.key)), shown);
   for (const row* r : rows) {
-    if (p.shows(value(*r))) {
-      out += marker_at(s.style.marker, s.style.colour, p.x(r->size), p.y(value(*r)), say(s, *r));
+    const double v = value(*r);
+    if (p.shows(v)) {
+      out +=
+          marker_at(s.style.marker, hollow(*r), s.style.colour, p.x(r->size), p.y(v), say(s, *r));
     }
   }
   return out + "</g>";
@@ -105,16 +142,59 @@ std::string shown_name(const series& s) {
   return s.counted ? name_of(s.key) : fmt::format("{} (baseline)", name_of(s.key));
 }
 
-std::vector<legend_item> series_items(const std::vector<series>& all) {
+std::vector<const series*> coinciding(const std::vector<series>& all,
+                                      std::initializer_list<row_value> taken) {
+  std::vector<const series*> twins(all.size(), nullptr);
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    for (std::size_t j = 0; j < i && twins[i] == nullptr; ++j) {
+      if (same_values(all[i].halves[0], all[j].halves[0], taken) &&
+          same_values(all[i].halves[1], all[j].halves[1], taken)) {
+        twins[i] = &all[j];
+      }
+    }
+  }
+  return twins;
+}
+
+std::vector<legend_item> series_items(const std::vector<series>& all,
+                                      const std::vector<const series*>& twins) {
   std::vector<legend_item> items;
   items.reserve(all.size());
-  for (const series& s : all) {
-    items.push_back({series_sample(s.style, !s.counted), shown_name(s)});
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    const series& s = all[i];
+    items.push_back({series_sample(s.style, !s.counted),
+                     twins[i] == nullptr
+                         ? shown_name(s)
+                         : fmt::format("{} = {}", shown_name(s), shown_name(*twins[i]))});
   }
   return items;
 }
 
+std::string twins_in_words(const std::vector<series>& all,
+                           const std::vector<const series*>& twins) {
+  std::string out;
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    if (twins[i] != nullptr) {
+      out += fmt::format(" {} lies on {} at every size, drawn over it.", shown_name(all[i]),
+                         shown_name(*twins[i]));
+    }
+  }
+  return out;
+}
+
 std::string key_marker_sample() { return series_sample({key_colour, markers[0]}, false); }
+
+std::string hollow_marker_sample() {
+  return marker_at(markers[0], true, key_colour, sample_width / 2, 0, "");
+}
+
+bool any_hollow(const std::vector<series>& all, const row_test& hollow) {
+  return std::any_of(all.begin(), all.end(), [&](const series& s) {
+    return std::any_of(s.halves.begin(), s.halves.end(), [&](const std::vector<const row*>& h) {
+      return std::any_of(h.begin(), h.end(), [&](const row* r) { return hollow(*r); });
+    });
+  });
+}
 
 std::string entries(std::int32_t size) {
   return fmt::format("{} {}", size, size == 1 ? "entry" : "entries");
@@ -122,7 +202,7 @@ std::string entries(std::int32_t size) {
 
 std::string duration_cell(double ns) { return in_time_unit(ns, time_cell); }
 
-std::string span_in_words(const std::vector<const row*>& rows, value_text value) {
+std::string span_in_words(const std::vector<const row*>& rows, const value_text& value) {
   const row& first = *rows.front();
   const row& last = *rows.back();
   if (rows.size() == 1) {
@@ -132,14 +212,13 @@ std::string span_in_words(const std::vector<const row*>& rows, value_text value)
                      entries(last.size));
 }
 
-std::string series_in_words(const std::vector<series>& all, value_text value) {
+std::string series_in_words(const std::vector<series>& all, std::size_t side,
+                            const value_text& value) {
   std::string out;
   for (const series& s : all) {
-    for (std::size_t side = 0; side < sides.size(); ++side) {
-      if (!s.halves[side].empty()) {
-        out += fmt::format(" {}, {}: {}.", shown_name(s), half_name(sides[side]),
-                           span_in_words(s.halves[side], value));
-      }
+    if (!s.halves.at(side).empty()) {
+      out += fmt::format(" {}, {}: {}.", shown_name(s), half_name(sides.at(side)),
+                         span_in_words(s.halves.at(side), value));
     }
   }
   return out;

@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <array>
 #include <iterator>
 
 namespace velk_lab {
@@ -9,6 +10,31 @@ namespace velk_lab {
 namespace {
 
 constexpr std::string_view dashes = "7 4";
+
+// Each shape's outline around (0, 0), of about the same weight on the page.
+constexpr std::array<std::string_view, 8> outlines{
+    "M-4.5 0a4.5 4.5 0 1 0 9 0a4.5 4.5 0 1 0 -9 0Z",
+    "M-4 -4h8v8h-8Z",
+    "M0 -5.5L4.8 3.6L-4.8 3.6Z",
+    "M0 -5.5L5.5 0L0 5.5L-5.5 0Z",
+    "M0 5.5L4.8 -3.6L-4.8 -3.6Z",
+    "M-1.7 -5h3.4v3.3h3.3v3.4h-3.3v3.3h-3.4v-3.3h-3.3v-3.4h3.3Z",
+    "M2.3 -4.7L4.7 -2.3L2.4 0L4.7 2.3L2.3 4.7L0 2.4L-2.3 4.7L-4.7 2.3L-2.4 0L-4.7 -2.3L-2.3 "
+    "-4.7L0 -2.4Z",
+    "M0 -6L1.5 -2.1L5.7 -1.9L2.5 0.8L3.5 4.9L0 2.6L-3.5 4.9L-2.5 0.8L-5.7 -1.9L-1.5 -2.1Z"};
+
+std::string title_of(const std::string& tooltip) {
+  return tooltip.empty() ? "" : "<title>" + escaped(tooltip) + "</title>";
+}
+
+// An element with `attributes`, its title inside when it has one.
+std::string element(std::string_view name, const std::string& attributes,
+                    const std::string& tooltip) {
+  if (tooltip.empty()) {
+    return fmt::format("<{} {}/>", name, attributes);
+  }
+  return fmt::format("<{0} {1}>{2}</{0}>", name, attributes, title_of(tooltip));
+}
 
 }  // namespace
 
@@ -41,40 +67,16 @@ std::string escaped(std::string_view text) {
 
 std::string number(double value) { return fmt::format("{:.1f}", value); }
 
-std::string marker_at(marker_style style, std::string_view colour, double x, double y,
+std::string marker_at(shape form, bool hollow, std::string_view colour, double x, double y,
                       const std::string& tooltip) {
   const std::string paint =
-      style.hollow ? fmt::format(R"(fill="#ffffff" stroke="{}" stroke-width="1.8")", colour)
-                   : fmt::format(R"(fill="{}" stroke="#ffffff" stroke-width="1")", colour);
-  const std::string title = tooltip.empty() ? "" : "<title>" + escaped(tooltip) + "</title>";
-  constexpr double r = 4.5;      // circle
-  constexpr double half = 4;     // square
-  constexpr double tip = 5.5;    // triangles and diamond, centre to a corner
-  constexpr double base = 3.6;   // triangles, centre to the base
-  constexpr double flank = 4.8;  // triangles, half the base
-  std::string outline;
-  switch (style.form) {
-    case shape::circle:
-      return fmt::format(R"(<circle cx="{}" cy="{}" r="{}" {}>{}</circle>)", number(x), number(y),
-                         r, paint, title);
-    case shape::square:
-      return fmt::format(R"(<rect x="{}" y="{}" width="{}" height="{}" {}>{}</rect>)",
-                         number(x - half), number(y - half), 2 * half, 2 * half, paint, title);
-    case shape::triangle:
-      outline = fmt::format("M{} {}L{} {}L{} {}Z", number(x), number(y - tip), number(x + flank),
-                            number(y + base), number(x - flank), number(y + base));
-      break;
-    case shape::triangle_down:
-      outline = fmt::format("M{} {}L{} {}L{} {}Z", number(x), number(y + tip), number(x + flank),
-                            number(y - base), number(x - flank), number(y - base));
-      break;
-    case shape::diamond:
-      outline =
-          fmt::format("M{} {}L{} {}L{} {}L{} {}Z", number(x), number(y - tip), number(x + tip),
-                      number(y), number(x), number(y + tip), number(x - tip), number(y));
-      break;
-  }
-  return fmt::format(R"(<path d="{}" {}>{}</path>)", outline, paint, title);
+      hollow ? fmt::format(R"(fill="#ffffff" stroke="{}" stroke-width="1.8")", colour)
+             : fmt::format(R"(fill="{}" stroke="#ffffff" stroke-width="1")", colour);
+  return element(
+      "path",
+      fmt::format(R"svg(d="{}" transform="translate({} {})" {})svg",
+                  outlines.at(static_cast<std::size_t>(form)), number(x), number(y), paint),
+      tooltip);
 }
 
 std::string dash_attribute(bool dashed) {
@@ -90,20 +92,25 @@ std::string points_text(const points& at) {
   return text;
 }
 
-std::string line_through(const points& at, std::string_view colour, bool dashed, double width) {
+std::string line_through(const points& at, std::string_view colour, bool dashed, double width,
+                         const std::string& tooltip) {
   if (at.empty()) {
     return "";
   }
-  const std::string dash = dash_attribute(dashed);
+  const std::string stroke =
+      fmt::format(R"(stroke="{}" stroke-width="{}"{})", colour, width, dash_attribute(dashed));
   if (at.size() == 1) {
     constexpr double reach = 10;
-    return fmt::format(R"(<line x1="{}" y1="{}" x2="{}" y2="{}" stroke="{}" stroke-width="{}"{}/>)",
-                       number(at[0].first - reach), number(at[0].second),
-                       number(at[0].first + reach), number(at[0].second), colour, width, dash);
+    return element("line",
+                   fmt::format(R"(x1="{}" y1="{}" x2="{}" y2="{}" {})", number(at[0].first - reach),
+                               number(at[0].second), number(at[0].first + reach),
+                               number(at[0].second), stroke),
+                   tooltip);
   }
-  return fmt::format(
-      R"(<polyline points="{}" fill="none" stroke="{}" stroke-width="{}" stroke-linejoin="round"{}/>)",
-      points_text(at), colour, width, dash);
+  return element(
+      "polyline",
+      fmt::format(R"(points="{}" fill="none" {} stroke-linejoin="round")", points_text(at), stroke),
+      tooltip);
 }
 
 std::string svg_document(std::string_view id, std::string_view title,
@@ -114,6 +121,13 @@ std::string svg_document(std::string_view id, std::string_view title,
       "\n<title id=\"{2}-title\">{3}</title>\n<desc id=\"{2}-desc\">{4}</desc>\n"
       "<rect width=\"{0}\" height=\"{1}\" fill=\"#ffffff\"/>\n{5}\n</svg>",
       width, number(height), id, escaped(title), escaped(description), body);
+}
+
+std::string sample_svg(const std::string& body) {
+  constexpr double height = 16;
+  return fmt::format(
+      R"(<svg xmlns="http://www.w3.org/2000/svg" class="sample" viewBox="0 {0} {1} {2}" width="{1}" height="{2}" aria-hidden="true">{3}</svg>)",
+      -height / 2, sample_width, height, body);
 }
 
 }  // namespace velk_lab

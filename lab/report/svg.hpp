@@ -1,5 +1,5 @@
 // The SVG the report's charts are drawn with: escaping, coordinates, markers, lines and the svg
-// element itself. Nothing here knows what a chart shows.
+// elements themselves. Nothing here knows what a chart shows.
 #pragma once
 
 #include <string>
@@ -16,16 +16,13 @@ std::string escaped(std::string_view text);
 // A coordinate in the drawing's units, to a tenth.
 std::string number(double value);
 
-// A marker's outline, and whether it is drawn hollow (white inside, its colour as the outline).
-enum class shape { circle, square, triangle, diamond, triangle_down };
-struct marker_style {
-  shape form;
-  bool hollow;
-};
+// The outlines a marker can take: eight that differ at a glance, in colour or without.
+enum class shape { circle, square, triangle, diamond, triangle_down, plus, cross, star };
 
-// The marker of `style` centred on (x, y), with `tooltip` as the title a pointer shows (none when
-// empty).
-std::string marker_at(marker_style style, std::string_view colour, double x, double y,
+// A marker of `form` centred on (x, y): filled with `colour`, or hollow (white inside, `colour`
+// as its outline), with `tooltip` as the title a pointer shows (none when empty). The centre is
+// the marker's one translation, so that where it stands reads straight from the markup.
+std::string marker_at(shape form, bool hollow, std::string_view colour, double x, double y,
                       const std::string& tooltip);
 
 // The attribute that dashes a stroke, or nothing for a solid one.
@@ -37,14 +34,22 @@ using points = std::vector<std::pair<double, double>>;
 // Points as an SVG points list: "x,y x,y ...".
 std::string points_text(const points& at);
 
-// A line through `at`, solid or dashed; a single point gives a short level stroke, none gives
-// nothing.
-std::string line_through(const points& at, std::string_view colour, bool dashed, double width);
+// A line through `at`, solid or dashed, titled `tooltip`; a single point gives a short level
+// stroke, none gives nothing.
+std::string line_through(const points& at, std::string_view colour, bool dashed, double width,
+                         const std::string& tooltip);
 
-// The svg element around `body`, `width` across: its title and description first, named for a
-// screen reader through ids that begin with `id`.
+// The svg element of a drawing `width` by `height` around `body`: its title and description
+// first, named for a screen reader through ids that begin with `id`.
 std::string svg_document(std::string_view id, std::string_view title,
                          const std::string& description, double width, double height,
                          const std::string& body);
+
+// A legend's small sample, `body` drawn from its left end at mid-height: an image of its own,
+// hidden from screen readers, since the text beside it says what it stands for.
+std::string sample_svg(const std::string& body);
+
+// The width of a legend's sample.
+constexpr double sample_width = 30;
 
 }  // namespace velk_lab
