@@ -5,8 +5,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <limits>
+#include <regex>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lab/measure/statistics.hpp"
@@ -40,7 +45,7 @@ std::size_t count_of(const std::string& text, const std::string& part) {
 
 // How many panels, each a drawing of its own, the markup holds.
 std::size_t panels_in(const std::string& text) {
-  return count_of(text, "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"chart\"");
+  return count_of(text, R"(<svg xmlns="http://www.w3.org/2000/svg" class="chart")");
 }
 
 TEST(LabChartAxes, RoundTicksOverAnyValues) {
@@ -362,6 +367,261 @@ TEST(LabHtml, MarkupIsEscapedInContentAndAttributes) {
     EXPECT_EQ(chart.find("<odd"), std::string::npos);
     EXPECT_NE(chart.find("&lt;odd &amp; &quot;name&quot;&gt;"), std::string::npos);
   }
+}
+
+// The page's panels read back as a reader's eye reads them: each axis from its labelled ticks,
+// each mark through the axes to a value, and that value against the row it stands for.
+struct mark {
+  std::string tag;
+  std::string attributes;
+  std::string title;  // or a text's content
+  [[nodiscard]] std::string operator[](const std::string& name) const {
+    std::smatch m;
+    return std::regex_search(attributes, m, std::regex(" " + name + "=\"([^\"]*)\"")) ? m.str(1)
+                                                                                      : "";
+  }
+};
+
+// Each panel's id and its shapes and texts, in order; the legends' samples are left out.
+std::vector<std::pair<std::string, std::vector<mark>>> panels_of(const std::string& page) {
+  static const std::regex element(
+      R"(<(path|polyline|polygon|text)( [^>]*?)/?>(?:<title>)?([^<]*))");
+  std::vector<std::pair<std::string, std::vector<mark>>> out;
+  for (std::size_t at = page.find("class=\"chart\""); at != std::string::npos;
+       at = page.find("class=\"chart\"", at + 1)) {
+    const std::size_t id = page.find("aria-labelledby=\"", at) + 17;
+    const std::string panel = page.substr(at, page.find("</svg>", at) - at);
+    out.emplace_back(page.substr(id, page.find("-title\"", id) - id), std::vector<mark>{});
+    for (auto m = std::sregex_iterator(panel.begin(), panel.end(), element);
+         m != std::sregex_iterator(); ++m) {
+      out.back().second.push_back({m->str(1), m->str(2), m->str(3)});
+    }
+  }
+  return out;
+}
+
+// A tick's label as its value: "1k", "10 µs", "0.5×".
+double label_value(const std::string& label) {
+  std::size_t used = 0;
+  const double number = std::stod(label, &used);
+  for (const auto& [unit, scale] :
+       {std::pair{"k", 1e3}, {"M", 1e6}, {"G", 1e9}, {" µs", 1e3}, {" ms", 1e6}, {" s", 1e9}}) {
+    if (label.substr(used).starts_with(unit)) {
+      return number * scale;
+    }
+  }
+  return number;
+}
+
+constexpr double drawn_tolerance = 0.15;  // coordinates are written to a tenth
+
+// An axis as its labelled ticks draw it: where a value stands on it, and whether the ticks are
+// spaced by their logarithm rather than by their value.
+struct drawn_axis {
+  std::function<double(double)> at;
+  bool logarithmic;
+};
+
+// The axis of the tick labels of class `kind`, placed by their `coordinate`: through its least
+// and greatest labels, by value or by logarithm as all its labels fit. Its values must grow
+// in the direction of `growth` (1: rightwards, -1: upwards).
+drawn_axis axis_of(const std::vector<mark>& marks, const std::string& kind,
+                   const std::string& coordinate, double growth) {
+  std::vector<std::pair<double, double>> ticks;
+  for (const mark& m : marks) {
+    if (m["class"] == kind) {
+      ticks.emplace_back(label_value(m.title), std::stod(m[coordinate]));
+    }
+  }
+  EXPECT_GE(ticks.size(), 3U) << kind;
+  std::sort(ticks.begin(), ticks.end());
+  const double low = ticks.front().first;
+  const double low_at = ticks.front().second;
+  const double high = ticks.back().first;
+  const double high_at = ticks.back().second;
+  const auto through = [=](bool logarithmic) {
+    const auto f = [=](double v) { return logarithmic ? std::log(v) : v; };
+    return [=](double v) {
+      return low_at + (f(v) - f(low)) / (f(high) - f(low)) * (high_at - low_at);
+    };
+  };
+  const auto miss = [&](bool logarithmic) {
+    double most = 0;
+    for (const auto& [value, at] : ticks) {
+      most = std::max(most, std::abs(through(logarithmic)(value) - at));
+    }
+    return most;
+  };
+  const bool logarithmic = low > 0 && miss(true) < miss(false);
+  EXPECT_LE(miss(logarithmic), drawn_tolerance) << kind;
+  EXPECT_GT((high_at - low_at) * growth, 0) << kind;
+  return {through(logarithmic), logarithmic};
+}
+
+// Two runs: n against log n beside a baseline that is not the first method, with a layout
+// (logarithmic comparisons and ratios); two methods of equal counts and no standard baseline
+// (linear comparisons and ratios).
+struct run_case {
+  std::vector<row> rows;
+  std::string baseline;
+  bool logarithmic;
+};
+
+std::vector<run_case> run_cases() {
+  std::vector<row> first = several_rows();
+  std::vector<row> second;
+  for (const row& r : first) {
+    if (r.method == "binary1") {
+      second.push_back(r);
+      second.push_back(measured_row("recbinary1", r.size, r.which, true, r.comparisons,
+                                    {r.wall.median * 1.3, r.wall.median * 1.2, 40}));
+    }
+  }
+  for (const std::int32_t n : {10, 1000, 10000}) {
+    for (const half which : {half::successful, half::unsuccessful}) {
+      first.push_back(measured_row("eytzinger", n, which, true, std::int64_t{n} * 4, {9, 10, 13}));
+      first.back().layout_ns = 40.0 * n;
+    }
+  }
+  for (std::vector<row>* rows : {&first, &second}) {
+    for (row& r : *rows) {  // the expected mean apart from the measured one
+      r.expected_comparisons = r.counted ? r.comparisons + r.size : 0;
+    }
+  }
+  return {{first, "std-lower-bound", true}, {second, "binary1", false}};
+}
+
+TEST(LabHtml, EveryMarkStandsForItsRowThroughAxesReadFromTheDrawing) {
+  for (const run_case& run : run_cases()) {
+    const std::vector<row>& rows = run.rows;
+    const std::string& baseline = run.baseline;
+    SCOPED_TRACE(baseline);
+    const auto find = [&](const std::string& method, std::int32_t size, half which) {
+      return std::find_if(rows.begin(), rows.end(), [&](const row& r) {
+        return r.method == method && r.size == size && r.which == which;
+      });
+    };
+    const auto ratio = [&](const row& r) {
+      return r.wall.median / find(baseline, r.size, r.which)->wall.median;
+    };
+    const auto spread = [](const row& r) { return r.wall.mad_percent > 5; };
+    const auto either_spread = [&](const row& r) {
+      return spread(r) || spread(*find(baseline, r.size, r.which));
+    };
+    const auto median = [](const row& r) { return r.wall.median; };
+    const auto layout = [](const row& r) { return r.layout_ns.value_or(0); };
+    const auto built = [](const row& r) { return r.layout_ns && r.which == half::successful; };
+    const std::function<bool(const row&)> never = [](const row&) { return false; };
+    const std::function<bool(const row&)> always = [](const row&) { return true; };
+    using value_of = std::function<double(const row&)>;
+    const value_of greatest = [](const row& r) { return r.wall.max; };
+    const value_of least = [](const row& r) { return r.wall.min; };
+    const value_of expected = &row::mean_expected_comparisons;
+    // Each chart: where its markers and lines stand, which rows it draws, which markers are
+    // hollow, whether its values go up a logarithmic axis; the markers found.
+    struct chart_meaning {
+      std::string chart;
+      value_of value;
+      std::function<bool(const row&)> drawn;
+      std::function<bool(const row&)> hollow;
+      bool logarithmic;
+      std::ptrdiff_t markers = 0;
+    } charts[] = {{"comparisons", &row::mean_comparisons, &row::counted, never, run.logarithmic},
+                  {"time", median, always, spread, true},
+                  {"relative", ratio, always, either_spread, run.logarithmic},
+                  {"layout", layout, built, never, true}};
+    static const std::regex named(R"((.+?), (?:(\d+) entr\w+(?:, )?)?(\w*successful)?: (.*))");
+    for (const auto& [id, marks] : panels_of(velk_lab::html_report(sample_context(), rows))) {
+      SCOPED_TRACE(id);
+      const std::string& name = id;
+      chart_meaning& chart =
+          *std::find_if(std::begin(charts), std::end(charts),
+                        [&](const chart_meaning& c) { return name.starts_with(c.chart); });
+      const drawn_axis across = axis_of(marks, "tick-x", "x", 1);
+      const drawn_axis up = axis_of(marks, "tick-y", "y", -1);
+      EXPECT_TRUE(across.logarithmic);
+      const bool logarithmic = chart.logarithmic;
+      EXPECT_EQ(up.logarithmic, logarithmic);
+      for (const mark& m : marks) {
+        std::smatch n;
+        if (m.tag == "text" || !std::regex_match(m.title, n, named)) {
+          continue;
+        }
+        const half which = n.str(3) == "unsuccessful" ? half::unsuccessful : half::successful;
+        // The row a point stands for: the one its title names, or its series' row at its place.
+        const auto expect_at = [&](double x, double y, const auto& value) -> const row& {
+          auto r = rows.end();
+          for (const row& candidate : rows) {
+            if (n.length(2) > 0 ? candidate.size == std::stoi(n.str(2))
+                                : std::abs(across.at(candidate.size) - x) <= drawn_tolerance) {
+              r = find(n.str(1), candidate.size, which);
+            }
+          }
+          EXPECT_NE(r, rows.end()) << m.title;
+          const row& at = r == rows.end() ? rows.front() : *r;
+          EXPECT_NEAR(x, across.at(at.size), drawn_tolerance) << m.title;
+          EXPECT_NEAR(y, up.at(value(at)), drawn_tolerance) << m.title;
+          return at;
+        };
+        if (m.tag == "path" && n.length(2) > 0) {
+          std::istringstream translation(m["transform"].substr(std::strlen("translate(")));
+          double x = 0;
+          double y = 0;
+          EXPECT_TRUE(translation >> x >> y) << m["transform"];
+          const row& r = expect_at(x, y, chart.value);
+          EXPECT_TRUE(chart.drawn(r)) << m.title;
+          EXPECT_EQ(m["fill"] == "#ffffff", chart.hollow(r)) << m.title;
+          ++chart.markers;
+        } else if (m.tag == "polyline" || m.tag == "polygon") {
+          std::istringstream text(m["points"]);
+          std::vector<std::pair<double, double>> points;
+          for (double x = 0, y = 0; text >> x && text.ignore() >> y;) {
+            points.emplace_back(x, y);
+          }
+          // A band: the greatest repetitions rightwards, then the least back.
+          for (std::size_t i = 0; i < points.size(); ++i) {
+            const bool upper = i < points.size() / 2;
+            expect_at(points[i].first, points[i].second,
+                      m.tag == "polygon"                ? (upper ? greatest : least)
+                      : n.str(4) == "the expected mean" ? expected
+                                                        : chart.value);
+          }
+        }
+      }
+    }
+    for (const chart_meaning& chart : charts) {
+      EXPECT_EQ(chart.markers, std::count_if(rows.begin(), rows.end(), chart.drawn)) << chart.chart;
+    }
+  }
+}
+
+TEST(LabHtml, LegendTellsSixteenSeriesApartAndNamesTheOnesThatCoincide) {
+  std::vector<std::string> names(16, "method");
+  std::vector<row> rows;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    names[i] += std::to_string(i);
+    rows.push_back(measured_row(names[i], 100, half::successful, true, 700, {50, 51, 49}));
+  }
+  // Each series entry's look: its marker's outline and colour.
+  static const std::regex sample(R"re(<path d="([^"]*)"[^>]*fill="([^"]*)"[^>]*/></svg>method)re");
+  const std::string chart = velk_lab::time_chart(rows);
+  std::vector<std::pair<std::string, std::string>> looks;
+  for (auto m = std::sregex_iterator(chart.begin(), chart.end(), sample);
+       m != std::sregex_iterator(); ++m) {
+    looks.emplace_back(m->str(1), m->str(2));
+  }
+  ASSERT_EQ(looks.size(), names.size());
+  for (std::size_t i = 0; i < looks.size(); ++i) {
+    EXPECT_EQ(std::count(looks.begin(), looks.end(), looks[i]), 1) << names[i];
+    EXPECT_TRUE(i == 0 ||
+                (looks[i].first != looks[i - 1].first && looks[i].second != looks[i - 1].second))
+        << names[i];
+  }
+  // Equal counts at every size lie on one line, and the legend says so; their times differ.
+  const std::vector<row> twins = run_cases()[1].rows;
+  EXPECT_NE(velk_lab::comparisons_chart(twins).find(">recbinary1 = binary1</li>"),
+            std::string::npos);
+  EXPECT_EQ(velk_lab::time_chart(twins).find(" = "), std::string::npos);
 }
 
 }  // namespace
