@@ -8,7 +8,6 @@
 #include <cstring>
 #include <functional>
 #include <limits>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -371,30 +370,70 @@ TEST(LabHtml, MarkupIsEscapedInContentAndAttributes) {
 
 // The page's panels read back as a reader's eye reads them: each axis from its labelled ticks,
 // each mark through the axes to a value, and that value against the row it stands for.
+// What `text` holds between the first `open` from `at` on and the next `close`; empty if none.
+std::string between(const std::string& text, const std::string& open, char close,
+                    std::size_t at = 0) {
+  const std::size_t start = text.find(open, at);
+  return start == std::string::npos
+             ? ""
+             : text.substr(start + open.size(),
+                           text.find(close, start + open.size()) - start - open.size());
+}
+
 struct mark {
   std::string tag;
   std::string attributes;
   std::string title;  // or a text's content
   [[nodiscard]] std::string operator[](const std::string& name) const {
-    std::smatch m;
-    return std::regex_search(attributes, m, std::regex(" " + name + "=\"([^\"]*)\"")) ? m.str(1)
-                                                                                      : "";
+    return between(attributes, " " + name + "=\"", '"');
   }
 };
 
 // Each panel's id and its shapes and texts, in order; the legends' samples are left out.
 std::vector<std::pair<std::string, std::vector<mark>>> panels_of(const std::string& page) {
-  static const std::regex element(
-      R"(<(path|polyline|polygon|text)( [^>]*?)/?>(?:<title>)?([^<]*))");
   std::vector<std::pair<std::string, std::vector<mark>>> out;
   for (std::size_t at = page.find("class=\"chart\""); at != std::string::npos;
        at = page.find("class=\"chart\"", at + 1)) {
-    const std::size_t id = page.find("aria-labelledby=\"", at) + 17;
     const std::string panel = page.substr(at, page.find("</svg>", at) - at);
-    out.emplace_back(page.substr(id, page.find("-title\"", id) - id), std::vector<mark>{});
-    for (auto m = std::sregex_iterator(panel.begin(), panel.end(), element);
-         m != std::sregex_iterator(); ++m) {
-      out.back().second.push_back({m->str(1), m->str(2), m->str(3)});
+    out.emplace_back(between(panel, "aria-labelledby=\"", '"'), std::vector<mark>{});
+    for (std::size_t tag = panel.find('<'); tag != std::string::npos;
+         tag = panel.find('<', tag + 1)) {
+      const std::size_t name_end = panel.find_first_of(" />", tag);
+      const std::string name = panel.substr(tag + 1, name_end - tag - 1);
+      if (name == "path" || name == "polyline" || name == "polygon" || name == "text") {
+        const std::size_t end = panel.find('>', tag);
+        const std::size_t content = end + 1 + (panel.compare(end + 1, 7, "<title>") == 0 ? 7 : 0);
+        out.back().second.push_back({name, panel.substr(name_end, end - name_end),
+                                     panel.substr(content, panel.find('<', content) - content)});
+      }
+    }
+  }
+  return out;
+}
+
+// What a title names: "binary1, 1000 entries, unsuccessful: ..." (a marker), "eytzinger, 10
+// entries: ..." (a layout's marker) or "binary1, successful: the median" (a line or band).
+struct named {
+  std::string method;
+  std::int32_t size = 0;  // none: 0
+  half which = half::successful;
+  std::string what;
+};
+
+// Nothing (no method) for a title that names no series.
+named named_in(const std::string& title) {
+  const std::size_t colon = title.find(": ");
+  if (colon == std::string::npos) {
+    return {};
+  }
+  named out{"", 0, half::successful, title.substr(colon + 2)};
+  std::istringstream parts(title.substr(0, colon));
+  std::getline(parts, out.method, ',');
+  for (std::string part; parts >> part;) {
+    if (std::isdigit(static_cast<unsigned char>(part[0])) != 0) {
+      out.size = std::stoi(part);
+    } else if (part == "unsuccessful") {
+      out.which = half::unsuccessful;
     }
   }
   return out;
@@ -530,7 +569,6 @@ TEST(LabHtml, EveryMarkStandsForItsRowThroughAxesReadFromTheDrawing) {
                   {"time", median, always, spread, true},
                   {"relative", ratio, always, either_spread, run.logarithmic},
                   {"layout", layout, built, never, true}};
-    static const std::regex named(R"((.+?), (?:(\d+) entr\w+(?:, )?)?(\w*successful)?: (.*))");
     for (const auto& [id, marks] : panels_of(velk_lab::html_report(sample_context(), rows))) {
       SCOPED_TRACE(id);
       const std::string& name = id;
@@ -543,18 +581,17 @@ TEST(LabHtml, EveryMarkStandsForItsRowThroughAxesReadFromTheDrawing) {
       const bool logarithmic = chart.logarithmic;
       EXPECT_EQ(up.logarithmic, logarithmic);
       for (const mark& m : marks) {
-        std::smatch n;
-        if (m.tag == "text" || !std::regex_match(m.title, n, named)) {
+        const named n = named_in(m.title);
+        if (m.tag == "text" || n.method.empty()) {
           continue;
         }
-        const half which = n.str(3) == "unsuccessful" ? half::unsuccessful : half::successful;
         // The row a point stands for: the one its title names, or its series' row at its place.
         const auto expect_at = [&](double x, double y, const auto& value) -> const row& {
           auto r = rows.end();
           for (const row& candidate : rows) {
-            if (n.length(2) > 0 ? candidate.size == std::stoi(n.str(2))
-                                : std::abs(across.at(candidate.size) - x) <= drawn_tolerance) {
-              r = find(n.str(1), candidate.size, which);
+            if (n.size > 0 ? candidate.size == n.size
+                           : std::abs(across.at(candidate.size) - x) <= drawn_tolerance) {
+              r = find(n.method, candidate.size, n.which);
             }
           }
           EXPECT_NE(r, rows.end()) << m.title;
@@ -563,7 +600,7 @@ TEST(LabHtml, EveryMarkStandsForItsRowThroughAxesReadFromTheDrawing) {
           EXPECT_NEAR(y, up.at(value(at)), drawn_tolerance) << m.title;
           return at;
         };
-        if (m.tag == "path" && n.length(2) > 0) {
+        if (m.tag == "path" && n.size > 0) {
           std::istringstream translation(m["transform"].substr(std::strlen("translate(")));
           double x = 0;
           double y = 0;
@@ -582,9 +619,9 @@ TEST(LabHtml, EveryMarkStandsForItsRowThroughAxesReadFromTheDrawing) {
           for (std::size_t i = 0; i < points.size(); ++i) {
             const bool upper = i < points.size() / 2;
             expect_at(points[i].first, points[i].second,
-                      m.tag == "polygon"                ? (upper ? greatest : least)
-                      : n.str(4) == "the expected mean" ? expected
-                                                        : chart.value);
+                      m.tag == "polygon"              ? (upper ? greatest : least)
+                      : n.what == "the expected mean" ? expected
+                                                      : chart.value);
           }
         }
       }
@@ -603,12 +640,13 @@ TEST(LabHtml, LegendTellsSixteenSeriesApartAndNamesTheOnesThatCoincide) {
     rows.push_back(measured_row(names[i], 100, half::successful, true, 700, {50, 51, 49}));
   }
   // Each series entry's look: its marker's outline and colour.
-  static const std::regex sample(R"re(<path d="([^"]*)"[^>]*fill="([^"]*)"[^>]*/></svg>method)re");
   const std::string chart = velk_lab::time_chart(rows);
   std::vector<std::pair<std::string, std::string>> looks;
-  for (auto m = std::sregex_iterator(chart.begin(), chart.end(), sample);
-       m != std::sregex_iterator(); ++m) {
-    looks.emplace_back(m->str(1), m->str(2));
+  for (std::size_t at = chart.find("</svg>method"); at != std::string::npos;
+       at = chart.find("</svg>method", at + 1)) {
+    const std::size_t marker = chart.rfind("<path d=\"", at);
+    looks.emplace_back(between(chart, "<path d=\"", '"', marker),
+                       between(chart, "fill=\"", '"', marker));
   }
   ASSERT_EQ(looks.size(), names.size());
   for (std::size_t i = 0; i < looks.size(); ++i) {
