@@ -84,10 +84,7 @@ double least_time(const row& r) { return r.wall.min; }
 double greatest_time(const row& r) { return r.wall.max; }
 double layout_time(const row& r) { return r.layout_ns.value_or(std::nan("")); }
 
-bool spread_widely(const row& r) {
-  constexpr double widest_percent = 5.0;
-  return r.wall.mad_percent > widest_percent;
-}
+bool spread_widely(const row& r) { return r.wall.mad_percent > widest_spread_percent; }
 
 std::vector<double> values_of(const std::vector<series>& all,
                               std::initializer_list<row_value> taken) {

@@ -15,6 +15,7 @@
 #include "lab/measure/results.hpp"
 #include "lab/report/chart_axes.hpp"
 #include "lab/report/chart_panel.hpp"
+#include "lab/report/charts.hpp"
 #include "lab/report/svg.hpp"
 
 namespace velk_lab {
@@ -63,8 +64,7 @@ double least_time(const row& r);
 double greatest_time(const row& r);
 double layout_time(const row& r);
 
-// Whether a row's repetitions spread too widely for its median to be taken on trust: their
-// median absolute deviation is above 5% of the median.
+// Whether a row's repetitions spread more widely than widest_spread_percent.
 bool spread_widely(const row& r);
 
 // Every value of `taken` over the rows of `all`, both halves.
@@ -110,10 +110,6 @@ std::string twins_in_words(const std::vector<series>& all, const std::vector<con
 // The samples of the legend's key: a line with a marker, and a hollow marker alone.
 std::string key_marker_sample();
 std::string hollow_marker_sample();
-
-// What the key says of a hollow marker.
-constexpr std::string_view hollow_meaning =
-    "hollow: the repetitions spread widely (median absolute deviation above 5% of the median)";
 
 // Whether any row of `all` on a panel is drawn hollow by `hollow`.
 bool any_hollow(const std::vector<series>& all, const row_test& hollow);

@@ -151,11 +151,15 @@ std::string time_panel(const panel& p, std::size_t side, const std::vector<serie
   return out;
 }
 
-// The key's entry for hollow markers, where a chart has one.
+// The key's entry for hollow markers, saying whose repetitions spread widely, where a chart
+// has one.
 void add_hollow_key(std::vector<legend_item>& key, const std::vector<series>& all,
-                    const row_test& hollow) {
+                    const row_test& hollow, std::string_view whose) {
   if (any_hollow(all, hollow)) {
-    key.push_back({hollow_marker_sample(), std::string(hollow_meaning)});
+    key.push_back({hollow_marker_sample(),
+                   fmt::format("hollow: {} repetitions spread widely (median absolute deviation "
+                               "above {}% of the median)",
+                               whose, widest_spread_percent)});
   }
 }
 
@@ -234,7 +238,7 @@ std::string time_chart(std::span<const row> rows) {
       {fmt::format(R"(<rect x="0" y="-7" width="{}" height="14" fill="{}" fill-opacity="0.25"/>)",
                    sample_width, key_colour),
        "least to greatest repetition"}};
-  add_hollow_key(key, all, spread_widely);
+  add_hollow_key(key, all, spread_widely, "the");
   add_baseline_key(key, all);
   return panels(drawings) + legend(series_items(all, twins), key);
 }
@@ -297,7 +301,7 @@ std::string relative_chart(std::span<const row> rows) {
   }
   std::vector<legend_item> key{
       {key_marker_sample(), fmt::format("median time ÷ {}'s at the same size", base_name)}};
-  add_hollow_key(key, all, hollow);
+  add_hollow_key(key, all, hollow, "the method's or the baseline's");
   add_baseline_key(key, all);
   return panels(drawings) + legend(series_items(all, twins), key);
 }

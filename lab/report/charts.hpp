@@ -14,6 +14,10 @@
 
 namespace velk_lab {
 
+// The widest spread of a row's repetitions that leaves its median to be taken on trust: their
+// median absolute deviation, in percent of the median. A marker beyond it is drawn hollow.
+constexpr double widest_spread_percent = 5.0;
+
 // Comparisons per search against list size: for each counted method, its measured mean as a
 // solid line with markers and its expected mean as a dashed line. The comparisons go up a
 // logarithmic axis when they span more than two decades, and a linear one from 0 otherwise.

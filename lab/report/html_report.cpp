@@ -153,14 +153,14 @@ constexpr std::string_view time_caption =
     "Wall-clock time per search: the median of the repetitions, and a band from the least to "
     "the greatest. Each repetition times many searches on a stream of fresh targets, so this is "
     "the time of a search among many, not of a lone one. A hollow marker says that the "
-    "repetitions spread widely (their median absolute deviation is above 5% of the median), so "
+    "repetitions spread widely (their median absolute deviation is above {}% of the median), so "
     "that the median is less sure.";
 
 constexpr std::string_view relative_caption =
     "Each method's median time per search divided by the baseline's at the same size and half: "
     "std-lower-bound when the run has it, otherwise the run's first method, whose own line lies "
     "at 1. Below 1 is faster than the baseline. A hollow marker says that the method's or the "
-    "baseline's repetitions spread widely (median absolute deviation above 5% of the median).";
+    "baseline's repetitions spread widely (median absolute deviation above {}% of the median).";
 
 constexpr std::string_view layout_caption =
     "The wall-clock time of building a method's own layout of the list, once per size and "
@@ -190,9 +190,11 @@ std::string html_report(const run_context& context, std::span<const row> rows) {
                 "</section>\n"
               : chart_section("comparisons", "Comparisons per search", comparisons,
                               comparisons_caption);
-  page += chart_section("time", "Time per search", time_chart(rows), time_caption);
+  page += chart_section("time", "Time per search", time_chart(rows),
+                        fmt::format(time_caption, widest_spread_percent));
   if (const std::string relative = relative_chart(rows); !relative.empty()) {
-    page += chart_section("relative", "Time relative to a baseline", relative, relative_caption);
+    page += chart_section("relative", "Time relative to a baseline", relative,
+                          fmt::format(relative_caption, widest_spread_percent));
   }
   if (const std::string layout = layout_chart(rows); !layout.empty()) {
     page += chart_section("layout", "Building the layout", layout, layout_caption);
