@@ -140,8 +140,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   check_plain_schedule_agrees();
-  benchmark::AddCustomContext("scan kernel",
-                              std::string(velk_sr::kernels::chosen_scan_kernel().name));
+  benchmark::AddCustomContext(
+      "scan kernel", std::string(velk_sr::kernels::chosen_scan_kernel<velk_sr::list_entry>().name));
   velk_bench::register_search_benchmarks();
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();

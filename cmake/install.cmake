@@ -17,7 +17,8 @@ install(FILES ${PROJECT_BINARY_DIR}/velkConfig.cmake ${PROJECT_BINARY_DIR}/velkC
   DESTINATION ${package_dir})
 
 # The libraries in the order a static link needs: each before those it uses.
-set(pkg_config_libs "-lvelk_driver -lvelk_images -lvelk_search -lvelk_random -lvelk_frame")
+set(pkg_config_libs
+    "-lvelk_driver -lvelk_images -lvelk_search -lvelk_algorithms -lvelk_random -lvelk_frame")
 # Paths from the pkg-config file's own folder, so that the prefix can be chosen at install time.
 file(RELATIVE_PATH pkg_config_to_prefix /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
 configure_file(cmake/velk.pc.in ${PROJECT_BINARY_DIR}/velk.pc @ONLY)

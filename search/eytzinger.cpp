@@ -2,15 +2,20 @@
 
 #include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <new>
+#include <span>
+#include <type_traits>
 
 namespace velk_sr::algorithms {
 
 namespace {
 
 constexpr std::size_t line_bytes = 64;
-// The descendants four levels below index k are 16k..16k + 15: one line of keys.
-constexpr std::uint32_t prefetch_ahead = 16;
+// The descendants of index k that fill one line of keys: for 4-byte keys, the 16 four levels
+// below, 16k..16k + 15; for 8-byte keys, the 8 three levels below, 8k..8k + 7.
+template <class Key>
+constexpr std::uint32_t prefetch_ahead = line_bytes / sizeof(Key);
 
 // The position in the ascending run (1..n) of the key at breadth-first index k (1..n). Levels
 // 0..h - 1 are full and level h, the last, holds its first `last_level` nodes. In the full tree of
@@ -30,44 +35,52 @@ std::uint32_t ascending_position(std::uint32_t k, std::uint32_t n) {
 // right subtree. It reads the run once from the front and writes each level of the tree from left
 // to right, a stream per level that the caches follow; filling index by index instead would read
 // the run in strides, four times slower on ten million keys. The depth is the tree's height.
-void fill_in_order(key_type* keys, std::uint32_t k, std::uint32_t n, entries::iterator& next) {
+template <run_entry Entry>
+void fill_in_order(key_type_of<Entry>* keys, std::uint32_t k, std::uint32_t n,
+                   typename std::span<const Entry>::iterator& next) {
   if (k > n) {
     return;
   }
-  fill_in_order(keys, 2 * k, n, next);
-  keys[k] = next->key;
+  fill_in_order<Entry>(keys, 2 * k, n, next);
+  keys[k] = key_of(*next);
   ++next;
-  fill_in_order(keys, 2 * k + 1, n, next);
+  fill_in_order<Entry>(keys, 2 * k + 1, n, next);
 }
 
 }  // namespace
 
-void eytzinger_layout::release::operator()(key_type* keys) const {
+template <run_key Key>
+void eytzinger_layout<Key>::release::operator()(Key* keys) const {
   ::operator delete[](keys, std::align_val_t{line_bytes});
 }
 
-eytzinger_layout::eytzinger_layout(entries run)
+template <run_key Key>
+template <run_entry Entry>
+requires std::same_as<key_type_of<Entry>, Key> eytzinger_layout<Key>::eytzinger_layout(
+    std::span<const Entry> run)
     : size_(static_cast<std::int32_t>(run.size())),
-      keys_(static_cast<key_type*>(
+      keys_(static_cast<Key*>(
           ::operator new[](bytes_for(run.size()), std::align_val_t{line_bytes}))) {
   keys_[0] = 0;
   auto next = run.begin();
-  fill_in_order(keys_.get(), 1, static_cast<std::uint32_t>(size_), next);
+  fill_in_order<Entry>(keys_.get(), 1, static_cast<std::uint32_t>(size_), next);
 }
 
 // The descent appends one bit per level to k: 1 for a right turn, 0 for a left one. Leaving the
 // tree after the last left turn at node j, k is j followed by a 0 and then only 1s, so taking off
 // the trailing 1s and the 0 gives j back; without a left turn nothing is left (0). The levels
 // descended are the bits appended: the bit length of k less one.
-counted_search eytzinger(const eytzinger_layout& layout, key_type target) {
-  const key_type* const keys = layout.keys_.get();
+template <run_key Key>
+counted_search eytzinger(const eytzinger_layout<Key>& layout, std::type_identity_t<Key> target) {
+  const Key* const keys = layout.keys_.get();
   const auto n = static_cast<std::uint32_t>(layout.size_);
   std::uint32_t k = 1;
-  // The line prefetched lies inside the array while 16k + 15 <= n; below that the lines come
-  // from earlier prefetches.
-  const std::uint32_t prefetching_below = n / prefetch_ahead;
+  // The line prefetched lies inside the array while 16k + 15 <= n (8k + 7 <= n for 8-byte keys);
+  // below that the lines come from earlier prefetches.
+  constexpr std::uint32_t ahead = prefetch_ahead<Key>;
+  const std::uint32_t prefetching_below = n / ahead;
   while (k < prefetching_below) {
-    __builtin_prefetch(&keys[std::size_t{prefetch_ahead} * k]);
+    __builtin_prefetch(&keys[std::size_t{ahead} * k]);
     k = 2 * k + static_cast<std::uint32_t>(keys[k] < target);
   }
   while (k <= n) {
@@ -82,5 +95,15 @@ counted_search eytzinger(const eytzinger_layout& layout, key_type target) {
   const auto position = static_cast<std::int32_t>(ascending_position(lowest_not_smaller, n));
   return {found, found ? position : 0, levels + 1};
 }
+
+template class eytzinger_layout<key_type>;
+template class eytzinger_layout<std::uint32_t>;
+template class eytzinger_layout<std::uint64_t>;
+template eytzinger_layout<key_type>::eytzinger_layout(std::span<const list_entry>);
+template eytzinger_layout<std::uint32_t>::eytzinger_layout(std::span<const std::uint32_t>);
+template eytzinger_layout<std::uint64_t>::eytzinger_layout(std::span<const std::uint64_t>);
+template counted_search eytzinger(const eytzinger_layout<key_type>&, key_type);
+template counted_search eytzinger(const eytzinger_layout<std::uint32_t>&, std::uint32_t);
+template counted_search eytzinger(const eytzinger_layout<std::uint64_t>&, std::uint64_t);
 
 }  // namespace velk_sr::algorithms

@@ -1,50 +1,66 @@
 // Search in the breadth-first (Eytzinger) layout: the keys of an ascending run arranged as the
 // levels of a balanced search tree, root first, so that the first probes of every search share a
-// few cache lines and each line holds a node's descendants some levels down.
+// few cache lines and each line holds a node's descendants some levels down. A layout holds keys
+// of one type (the list entries' signed keys, or plain unsigned ones of 32 or 64 bits); on the same
+// key values the searches give the same results and counts whatever the type.
 #pragma once
 
 #include <bit>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <type_traits>
 
-#include "algorithms.hpp"
+#include "entries.hpp"
 
 namespace velk_sr::algorithms {
 
 // The keys of an ascending run of n entries in breadth-first order: index 1 holds the root, the
 // children of index k are 2k and 2k + 1, and reading the tree in order (left subtree, node, right
-// subtree) gives the keys in the run's order. Owns its array of n + 1 keys (4 bytes each, index 0
-// unused), which starts on a 64-byte line so that the 16 descendants four levels below any index
-// share one line. Building it reads the run once and does not keep it.
+// subtree) gives the keys in the run's order. Owns its array of n + 1 keys (index 0 unused),
+// which starts on a 64-byte line so that the descendants of any index that fill a line share it:
+// the 16 four levels below for keys of 4 bytes, the 8 three levels below for keys of 8. Building
+// it reads the run once and does not keep it. Built from a run of any entry type whose key is
+// `Key`: `eytzinger_layout layout(run)` takes the key type from the run.
+template <run_key Key>
 class eytzinger_layout {
  public:
   // Arranges the keys of `run` (ascending, fewer than 2^30 entries). Allocates the array; throws
   // std::bad_alloc when there is no memory for it.
-  explicit eytzinger_layout(entries run);
+  template <run_entry Entry>
+  requires std::same_as<key_type_of<Entry>, Key>
+  explicit eytzinger_layout(std::span<const Entry> run);
 
   // The entries of the run it was built from.
   [[nodiscard]] std::int32_t size() const { return size_; }
 
   // The bytes of the array that a layout of `entries` entries allocates.
   static constexpr std::size_t bytes_for(std::size_t entries) {
-    return (entries + 1) * sizeof(key_type);
+    return (entries + 1) * sizeof(Key);
   }
 
  private:
-  friend counted_search eytzinger(const eytzinger_layout& layout, key_type target);
+  template <run_key Of>
+  friend counted_search eytzinger(const eytzinger_layout<Of>& layout,
+                                  std::type_identity_t<Of> target);
 
   struct release {
-    void operator()(key_type* keys) const;
+    void operator()(Key* keys) const;
   };
 
   std::int32_t size_;
-  std::unique_ptr<key_type[], release> keys_;
+  std::unique_ptr<Key[], release> keys_;
 };
+
+template <run_entry Entry>
+eytzinger_layout(std::span<const Entry>) -> eytzinger_layout<key_type_of<Entry>>;
 
 // Descends from the root without a branch on the outcome, to the left child when the node's key
 // is not smaller than the target and to the right child when it is, prefetching the line of the
-// descendants four levels down, until it leaves the tree. The last node where it went left holds
+// descendants that fill one (four levels down for keys of 4 bytes, three for keys of 8), until it
+// leaves the tree. The last node where it went left holds
 // the lowest key not smaller than the target; its position in the ascending run is computed from
 // its index, and its key is tested for equality. With duplicates, that is the lowest position of
 // the key.
@@ -53,7 +69,11 @@ class eytzinger_layout {
 // which is made unless every key is smaller than the target: floor(log2 size) or
 // floor(log2 size) + 1 ordering tests, so at most floor(log2 size) + 2 in all; none for an empty
 // run. Not found: `location` is 0.
-counted_search eytzinger(const eytzinger_layout& layout, key_type target);
+template <run_key Key>
+counted_search eytzinger(const eytzinger_layout<Key>& layout, std::type_identity_t<Key> target);
+
+// The most that eytzinger counts on a layout of n keys (none when it is empty).
+constexpr std::int32_t eytzinger_bound(std::int32_t n) { return n == 0 ? 0 : floor_log2(n) + 2; }
 
 // Where a descent that ended at index `k` made its last left turn: `k` with its trailing 1s and
 // the 0 before them taken off, or 0 when it never turned left. `k` may be as large as 2^31 - 1

@@ -1,61 +1,74 @@
 // The machine kernels of the search algorithms, together in one place: the first-match scans
-// behind sequential search, one for each instruction set, and the choice among them, made once
-// from the processor's features; and the step of binary search that must not become a jump.
+// behind sequential search, one for each instruction set and entry type, and the choice among
+// them, made once for each entry type from the processor's features; and the step of binary
+// search that must not become a jump.
 #pragma once
 
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
 
-#include "velk_sr.hpp"
+#include "entries.hpp"
 
 namespace velk_sr::kernels {
 
+using algorithms::key_type_of;
+using algorithms::run_entry;
+
 // The index (from 0) of the first entry of `run` whose key is `target`, or the size of `run` when
-// no key is. Looks at the keys only, never at an entry's info; reads nothing outside `run`. Any
-// length.
-using scan_function = std::size_t (*)(std::span<const list_entry> run, key_type target);
+// no key is. Looks at the keys only, never at a list entry's info; reads nothing outside `run`.
+// Any length.
+template <run_entry Entry>
+using scan_function = std::size_t (*)(std::span<const Entry> run, key_type_of<Entry> target);
 
 // One scan kernel: its name ("avx512", "avx2", "sse2", "scalar") and its scan.
+template <run_entry Entry>
 struct scan_kernel {
   std::string_view name;
-  scan_function scan = nullptr;
+  scan_function<Entry> scan = nullptr;
 };
 
-// Every scan kernel built into this program, the widest first and the scalar one last. On x86-64
-// that is all four; elsewhere only the scalar one.
-std::span<const scan_kernel> scan_kernels();
+// Every scan kernel built into this program for the entry type, the widest first and the scalar
+// one last. On x86-64 that is all four; elsewhere only the scalar one.
+template <run_entry Entry>
+std::span<const scan_kernel<Entry>> scan_kernels();
 
 // Whether this processor (and its operating system) can run `kernel`.
-bool supported(const scan_kernel& kernel);
+template <run_entry Entry>
+bool supported(const scan_kernel<Entry>& kernel);
 
-// The widest kernel this processor supports; the choice is made at the first call and kept.
-const scan_kernel& chosen_scan_kernel();
+// The widest kernel for the entry type that this processor supports; the choice is made at the
+// first call and kept.
+template <run_entry Entry>
+const scan_kernel<Entry>& chosen_scan_kernel();
 
-// Scans `run` with the chosen kernel.
-std::size_t first_match(std::span<const list_entry> run, key_type target);
+// Scans `run` with the kernel chosen for its entry type.
+template <run_entry Entry>
+std::size_t first_match(std::span<const Entry> run, key_type_of<Entry> target);
 
 // One probe of binary search over the entries bottom..top (positions, from any origin): where
 // `key`, the key at `mid`, is smaller than `target`, bottom becomes mid + 1 and `counted` goes up
 // by one; otherwise top becomes mid. The outcome is a coin toss, so nothing here jumps on it:
 // both ends are set by conditional moves. On x86-64 they are written out, since compilers turn
-// two selects on one condition into a jump; the keys are compared as unsigned numbers with their
-// sign bits flipped, which orders them as signed ones do and leaves the outcome in the carry
-// flag, where one add with carry counts it. Elsewhere masks do the same.
-inline void narrow(key_type key, key_type target, std::size_t mid, std::size_t& bottom,
-                   std::size_t& top, std::uint32_t& counted) {
+// two selects on one condition into a jump: the keys are compared as unsigned numbers of their
+// own width (cmpl for 32 bits, cmpq for 64), which leaves the outcome in the carry flag, where
+// one add with carry counts it. Elsewhere masks do the same.
+template <class Key>
+requires std::same_as<Key, std::uint32_t> || std::same_as<Key, std::uint64_t>
+inline void narrow(Key key, Key target, std::size_t mid, std::size_t& bottom, std::size_t& top,
+                   std::uint32_t& counted) {
   const std::size_t above = mid + 1;
 #if defined(__x86_64__)
-  constexpr std::uint32_t sign_bit = 0x80000000;
-  const std::uint32_t biased_key = static_cast<std::uint32_t>(key) ^ sign_bit;
-  const std::uint32_t biased_target = static_cast<std::uint32_t>(target) ^ sign_bit;
-  asm("cmpl %[target], %[key]\n\t"
+  // The registers of the operands give the width: cmp on two 32-bit registers is cmpl, on two
+  // 64-bit ones cmpq.
+  asm("cmp %[target], %[key]\n\t"
       "cmovb %[above], %[bottom]\n\t"
       "cmovae %[mid], %[top]\n\t"
       "adcl $0, %[counted]"
       : [bottom] "+r"(bottom), [top] "+r"(top), [counted] "+r"(counted)
-      : [key] "r"(biased_key), [target] "r"(biased_target), [above] "r"(above), [mid] "r"(mid)
+      : [key] "r"(key), [target] "r"(target), [above] "r"(above), [mid] "r"(mid)
       : "cc");
 #else
   const std::uint32_t smaller = key < target ? 1 : 0;
@@ -64,6 +77,15 @@ inline void narrow(key_type key, key_type target, std::size_t mid, std::size_t& 
   top -= (top - mid) & ~mask;
   counted += smaller;
 #endif
+}
+
+// The same probe on signed keys: with their sign bits flipped, unsigned numbers are ordered as
+// the signed ones were.
+inline void narrow(key_type key, key_type target, std::size_t mid, std::size_t& bottom,
+                   std::size_t& top, std::uint32_t& counted) {
+  constexpr std::uint32_t sign_bit = 0x80000000;
+  narrow(static_cast<std::uint32_t>(key) ^ sign_bit, static_cast<std::uint32_t>(target) ^ sign_bit,
+         mid, bottom, top, counted);
 }
 
 }  // namespace velk_sr::kernels

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
+#include <type_traits>
 
 namespace velk_sr::algorithms {
 
@@ -14,17 +16,23 @@ namespace {
 // this was measured on.
 constexpr std::int64_t assumed_cache_bytes = std::int64_t{1} << 20;
 
+// The bytes of the level-2 cache that a core has to itself. The system is asked once.
+std::size_t level2_bytes() {
+  static const std::size_t bytes = [] {
+    const std::int64_t reported = ::sysconf(_SC_LEVEL2_CACHE_SIZE);
+    return static_cast<std::size_t>(reported > 0 ? reported : assumed_cache_bytes);
+  }();
+  return bytes;
+}
+
 // Above this many entries a run is larger than the core's own level-2 cache, and a probe may wait
 // for the shared cache or for memory: prefetching the next probes then pays for the two
 // instructions it adds to every step. Measured on a 1 MiB level-2 cache: inside it the prefetches
 // cost a quarter more per search; about its size they break even; beyond it a search is 1.2 to 2
-// times as fast with them. The system is asked once.
+// times as fast with them.
+template <run_entry Entry>
 std::size_t prefetch_from() {
-  static const std::size_t entries = [] {
-    const std::int64_t bytes = ::sysconf(_SC_LEVEL2_CACHE_SIZE);
-    return static_cast<std::size_t>(bytes > 0 ? bytes : assumed_cache_bytes) / sizeof(list_entry);
-  }();
-  return entries;
+  return level2_bytes() / sizeof(Entry);
 }
 
 // Where halving `length` entries from index `first` ends, and the steps it took.
@@ -38,8 +46,9 @@ struct halved {
 // every key is. The select compiles to a conditional move. With `prefetching`, each step down to
 // three entries fetches both possible next probes ahead; below that the probes left lie next to
 // the one being read.
-template <bool prefetching>
-halved halve(entries run, std::size_t first, std::size_t length, key_type target) {
+template <bool prefetching, run_entry Entry>
+halved halve(std::span<const Entry> run, std::size_t first, std::size_t length,
+             key_type_of<Entry> target) {
   std::int32_t steps = 0;
   if constexpr (prefetching) {
     while (length > 2) {
@@ -47,46 +56,67 @@ halved halve(entries run, std::size_t first, std::size_t length, key_type target
       length -= half;
       __builtin_prefetch(&run[first + length / 2 - 1]);
       __builtin_prefetch(&run[first + half + length / 2 - 1]);
-      first += run[first + half - 1].key < target ? half : 0;
+      first += key_of(run[first + half - 1]) < target ? half : 0;
       ++steps;
     }
   }
   while (length > 1) {
     const std::size_t half = length / 2;
-    first += run[first + half - 1].key < target ? half : 0;
+    first += key_of(run[first + half - 1]) < target ? half : 0;
     length -= half;
     ++steps;
   }
   return {first, steps};
 }
 
-halved narrow(entries run, std::size_t first, std::size_t length, key_type target) {
-  return length > prefetch_from() ? halve<true>(run, first, length, target)
-                                  : halve<false>(run, first, length, target);
+template <run_entry Entry>
+halved narrow(std::span<const Entry> run, std::size_t first, std::size_t length,
+              key_type_of<Entry> target) {
+  return length > prefetch_from<Entry>() ? halve<true>(run, first, length, target)
+                                         : halve<false>(run, first, length, target);
 }
 
 // The result at 0-based index `at`, after `tests` ordering tests and one equality test there.
-counted_search tested_at(entries run, std::size_t at, key_type target, std::int32_t tests) {
-  const bool found = run[at].key == target;
+template <run_entry Entry>
+counted_search tested_at(std::span<const Entry> run, std::size_t at, key_type_of<Entry> target,
+                         std::int32_t tests) {
+  const bool found = key_of(run[at]) == target;
   return {found, found ? static_cast<std::int32_t>(at) + 1 : 0, tests + 1};
 }
 
+// Unsigned and wide enough for the product of a difference of two keys and a range's length
+// (below 2^30): 64 bits for keys of 32, 128 for keys of 64.
+__extension__ using unsigned_128 = unsigned __int128;
+template <class Key>
+using product_type = std::conditional_t<sizeof(Key) == 8, unsigned_128, std::uint64_t>;
+
 // The probe that interpolates the target's value between the keys at `low` and `high` (1-based,
-// low < high), clamped to low..high. The offset's numerator is below 2^32 times 2^30 in size, so
-// 64 bits hold it; equal keys at the ends divide by 1 instead of 0, which places the probe at the
-// end the target lies towards.
-std::int32_t interpolated(entries run, std::int32_t low, std::int32_t high, key_type target) {
-  const std::int64_t low_key = run[static_cast<std::size_t>(low - 1)].key;
-  const std::int64_t high_key = run[static_cast<std::size_t>(high - 1)].key;
-  const std::int64_t span = high - low;
-  const std::int64_t offset =
-      (std::int64_t{target} - low_key) * span / std::max<std::int64_t>(high_key - low_key, 1);
-  return low + static_cast<std::int32_t>(std::clamp<std::int64_t>(offset, 0, span));
+// low < high), clamped to low..high. A target not above the low key places it at `low`; so does
+// any other offset below 0, and one above the range's length places it at `high`. Above the low
+// key, the differences from it are positive and taken in unsigned arithmetic, where they are
+// exact whatever the signedness of the keys: nothing wraps, and the product is exact in the wide
+// type. Equal keys at the ends (or a high key below the low one) divide by 1 instead of 0, which
+// places the probe at the end the target lies towards.
+template <run_entry Entry>
+std::int32_t interpolated(std::span<const Entry> run, std::int32_t low, std::int32_t high,
+                          key_type_of<Entry> target) {
+  using product = product_type<key_type_of<Entry>>;
+  const key_type_of<Entry> low_key = key_of(run[static_cast<std::size_t>(low - 1)]);
+  const key_type_of<Entry> high_key = key_of(run[static_cast<std::size_t>(high - 1)]);
+  if (!(low_key < target)) {
+    return low;
+  }
+  const auto span = static_cast<product>(high - low);
+  const product above_low = static_cast<product>(target) - static_cast<product>(low_key);
+  const product width =
+      low_key < high_key ? static_cast<product>(high_key) - static_cast<product>(low_key) : 1;
+  return low + static_cast<std::int32_t>(std::min(above_low * span / width, span));
 }
 
 }  // namespace
 
-counted_search branchless(entries run, key_type target) {
+template <run_entry Entry>
+counted_search branchless(std::span<const Entry> run, key_type_of<Entry> target) {
   if (run.empty()) {
     return {};
   }
@@ -97,7 +127,8 @@ counted_search branchless(entries run, key_type target) {
 // The lowest position whose key is not smaller than the target lies in low..high + 1: every key
 // below `low` is smaller, every key above `high` is not. A probe moves one of the two past
 // itself, so the range loses at least the probe at every test.
-counted_search interpolation(entries run, key_type target) {
+template <run_entry Entry>
+counted_search interpolation(std::span<const Entry> run, key_type_of<Entry> target) {
   const auto size = static_cast<std::int32_t>(run.size());
   std::int32_t low = 1;
   std::int32_t high = size;
@@ -108,7 +139,7 @@ counted_search interpolation(entries run, key_type target) {
     const std::int32_t probe =
         weak_in_a_row == 2 ? low + (before - 1) / 2 : interpolated(run, low, high, target);
     ++tests;
-    if (run[static_cast<std::size_t>(probe - 1)].key < target) {
+    if (key_of(run[static_cast<std::size_t>(probe - 1)]) < target) {
       low = probe + 1;
     } else {
       high = probe - 1;
@@ -125,7 +156,8 @@ counted_search interpolation(entries run, key_type target) {
 // Galloping ends at a position `bound` whose key is not smaller than the target, or at the first
 // power of two not below the size; the key at bound / 2 was smaller (or bound is 1), so the lowest
 // position whose key is not smaller lies after bound / 2 and at or before bound, or beyond the run.
-counted_search exponential(entries run, key_type target) {
+template <run_entry Entry>
+counted_search exponential(std::span<const Entry> run, key_type_of<Entry> target) {
   if (run.empty()) {
     return {};
   }
@@ -133,7 +165,7 @@ counted_search exponential(entries run, key_type target) {
   std::size_t bound = 1;
   while (bound < run.size()) {
     ++tests;
-    if (!(run[bound - 1].key < target)) {
+    if (!(key_of(run[bound - 1]) < target)) {
       break;
     }
     bound *= 2;
@@ -142,5 +174,15 @@ counted_search exponential(entries run, key_type target) {
   const halved end = narrow(run, first, std::min(bound, run.size()) - first, target);
   return tested_at(run, end.at, target, tests + end.steps);
 }
+
+template counted_search branchless(std::span<const list_entry>, key_type);
+template counted_search branchless(std::span<const std::uint32_t>, std::uint32_t);
+template counted_search branchless(std::span<const std::uint64_t>, std::uint64_t);
+template counted_search interpolation(std::span<const list_entry>, key_type);
+template counted_search interpolation(std::span<const std::uint32_t>, std::uint32_t);
+template counted_search interpolation(std::span<const std::uint64_t>, std::uint64_t);
+template counted_search exponential(std::span<const list_entry>, key_type);
+template counted_search exponential(std::span<const std::uint32_t>, std::uint32_t);
+template counted_search exponential(std::span<const std::uint64_t>, std::uint64_t);
 
 }  // namespace velk_sr::algorithms

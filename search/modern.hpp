@@ -2,10 +2,14 @@
 // prefetch, interpolation with a guard, and galloping. Each searches an ascending run as the
 // algorithms of algorithms.hpp do, gives the same contract (found, and then the lowest position
 // whose key equals the target) and counts by the same words: one for each ordering test of the
-// target against a key, one for each equality test. The breadth-first layout is in eytzinger.hpp.
+// target against a key, one for each equality test. Like them, each takes runs of every entry
+// type and counts the same on the same key values. The breadth-first layout is in eytzinger.hpp.
 #pragma once
 
-#include "algorithms.hpp"
+#include <cstdint>
+#include <span>
+
+#include "entries.hpp"
 
 namespace velk_sr::algorithms {
 
@@ -18,12 +22,16 @@ namespace velk_sr::algorithms {
 //
 // Counts one for each halving step (an ordering test) and one for the final equality test:
 // ceil(log2 size) + 1 for every target, none when the run is empty. Not found: `location` is 0.
-counted_search branchless(entries run, key_type target);
+template <run_entry Entry>
+counted_search branchless(std::span<const Entry> run, key_type_of<Entry> target);
+
+// What branchless counts on a run of n entries, whatever the target.
+constexpr std::int32_t branchless_bound(std::int32_t n) { return n == 0 ? 0 : ceil_log2(n) + 1; }
 
 // Interpolation search for the lowest position whose key is not smaller than the target, then
 // one equality test there. Each probe is placed where the target's value lies between the keys
-// at the two ends of the range (64-bit arithmetic, so any 32-bit keys and targets; equal keys at
-// the ends place it at the end the target lies towards), and the probe's ordering test drops one
+// at the two ends of the range, computed exactly for keys of any width (equal keys at the ends
+// place it at the end the target lies towards), and the probe's ordering test drops one
 // side of it. Whenever two interpolated probes in a row each leave more than half of the range,
 // the next probe halves it, so no input takes more than 3 floor(log2 size) + 3 probes.
 //
@@ -31,7 +39,13 @@ counted_search branchless(entries run, key_type target);
 // made unless every key is smaller than the target: at most 3 floor(log2 size) + 4. Reading the
 // keys at the range's ends to place a probe tests nothing and counts nothing. Not found:
 // `location` is 0.
-counted_search interpolation(entries run, key_type target);
+template <run_entry Entry>
+counted_search interpolation(std::span<const Entry> run, key_type_of<Entry> target);
+
+// The most that interpolation counts on a run of n entries (none when it is empty).
+constexpr std::int32_t interpolation_bound(std::int32_t n) {
+  return n == 0 ? 0 : 3 * floor_log2(n) + 4;
+}
 
 // Exponential (galloping) search from the front: tests the keys at positions 1, 2, 4, 8, ...
 // until one is not smaller than the target or the next would be the run's last position or lie
@@ -41,6 +55,12 @@ counted_search interpolation(entries run, key_type target);
 // Counts one for each galloping test and each halving step (ordering tests) and one for the
 // final equality test: at most 2 ceil(log2 size) + 1, fewer the nearer the front the target
 // lies; none when the run is empty. Not found: `location` is 0.
-counted_search exponential(entries run, key_type target);
+template <run_entry Entry>
+counted_search exponential(std::span<const Entry> run, key_type_of<Entry> target);
+
+// The most that exponential counts on a run of n entries (none when it is empty).
+constexpr std::int32_t exponential_bound(std::int32_t n) {
+  return n == 0 ? 0 : 2 * ceil_log2(n) + 1;
+}
 
 }  // namespace velk_sr::algorithms

@@ -6,15 +6,9 @@
 #include "../frame/checks.hpp"
 #include "../frame/clock.hpp"
 #include "../list/gen_cl.hpp"
+#include "entries.hpp"
 
 namespace velk_sr {
-
-using key_type = std::int32_t;
-
-struct list_entry {
-  key_type key = 0;
-  frame::natural info;  // carried with the key; nothing here looks at it
-};
 
 using key_cl = gen_cl<list_entry>;
 using list = key_cl::list;

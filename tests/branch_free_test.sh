@@ -5,21 +5,23 @@
 # binary1search the compiler knows that a list holds 10000 entries at most and may unroll the
 # loop whole, branching only on the number of probes left.) The loop that holds its conditional
 # moves is one straight run of instructions closed by a single
-# conditional jump back (on the number of probes left), with no other jump inside it.
+# conditional jump back (on the number of probes left), with no other jump inside it. It is checked
+# for each entry type: list entries, and plain keys of 32 and 64 bits.
 #
 #   branch_free_test.sh COMPILER SOURCE_ROOT
 set -euo pipefail
 compiler=$1
 root=$2
 
+for entry in velk_sr::list_entry std::uint32_t std::uint64_t; do
 for level in -O2 -O3; do
   printf '%s\n' '#include "search/algorithms.hpp"' \
     'velk_sr::algorithms::counted_search binary1_out_of_line(' \
-    '    velk_sr::algorithms::entries run, velk_sr::key_type target) {' \
+    "    std::span<const $entry> run, velk_sr::algorithms::key_type_of<$entry> target) {" \
     '  return velk_sr::algorithms::binary1(run, target);' \
     '}' |
     "$compiler" -std=c++20 "$level" -I"$root" -x c++ -S -o - - |
-    awk -v level="$level" '
+    awk -v level="$level $entry" '
       /^_Z19binary1_out_of_line[^:]*:/ { inside = 1; next }
       inside && /^\t\.cfi_endproc/ { inside = 0 }
       !inside { next }
@@ -42,4 +44,5 @@ for level in -O2 -O3; do
         }
         print level ": the probe loop of binary1 is " (back - start + 1) " instructions without a jump but the one back"
       }'
+done
 done

@@ -1,6 +1,8 @@
 // The frame's building blocks: checked stores and indices, wrapping arithmetic, failures passed
-// to a declared handler, fixed texts, the integer image and the clocks.
+// to a declared handler, fixed texts, the integer image, the clocks and the open line.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <limits>
@@ -11,6 +13,7 @@
 #include "frame/clock.hpp"
 #include "frame/fixed_text.hpp"
 #include "frame/integer_image.hpp"
+#include "frame/text_output.hpp"
 
 namespace {
 
@@ -197,6 +200,27 @@ TEST(Clock, ADifferenceThatDoesNotFitIsATimeError) {
   EXPECT_EQ(frame::time{2'000'000} - frame::time{5'000'000}, -3'000'000);
   EXPECT_FAILURE(time_error, latest - earliest);
   EXPECT_FAILURE(time_error, earliest - latest);
+}
+
+// Whether a line is left open follows the last byte that reached the output, wherever the line
+// feeds stand in what was written; shutdown ends an open line and only that.
+TEST(TextOutput, ALineIsLeftOpenByTheLastByteWritten) {
+  const int saved = ::dup(STDOUT_FILENO);
+  const int null = ::open("/dev/null", O_WRONLY);
+  ASSERT_GE(null, 0);
+  ::dup2(null, STDOUT_FILENO);
+  struct write_case {
+    const char* text;
+    bool open_after;
+  };
+  for (const write_case& c : {write_case{"whole line\n", false}, write_case{"\npart", true},
+                              write_case{"", true}, write_case{"end\n", false}}) {
+    frame::put(c.text);
+    EXPECT_EQ(frame::line_partly_written(), c.open_after) << c.text;
+  }
+  ::dup2(saved, STDOUT_FILENO);
+  ::close(saved);
+  ::close(null);
 }
 
 }  // namespace

@@ -8,42 +8,39 @@
 #include <cstdint>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lab/cli/options.hpp"
 #include "lab/errors.hpp"
-#include "lab/measure/methods.hpp"
-#include "lab/measure/models.hpp"
+#include "lab/lab.hpp"
 #include "lab/measure/runner.hpp"
 #include "lab/measure/statistics.hpp"
+#include "lab/methods/models.hpp"
+#include "lab/methods/registry.hpp"
 #include "random/random_int.hpp"
 
 namespace {
 
 using velk_lab::comparison_totals;
 using velk_lab::half;
-using velk_lab::method;
-using velk_lab::prepared_list;
+using velk_lab::method_record;
 using velk_lab::row;
-using velk_lab::searched_run;
-using velk_sr::key_type;
-using velk_sr::list_entry;
-using velk_sr::algorithms::counted_search;
-using velk_sr::algorithms::entries;
 
-std::vector<list_entry> odd_keys(std::int32_t n) {
-  std::vector<list_entry> list(static_cast<std::size_t>(n));
-  for (std::int32_t i = 0; i < n; ++i) {
-    list[static_cast<std::size_t>(i)].key = 2 * i + 1;
+std::vector<std::uint32_t> odd_keys(std::int32_t n) {
+  std::vector<std::uint32_t> keys(static_cast<std::size_t>(n));
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    keys[i] = static_cast<std::uint32_t>(2 * i + 1);
   }
-  return list;
+  return keys;
 }
 
-std::vector<const method*> counted_methods() {
-  std::vector<const method*> counted;
-  for (const method& m : velk_lab::all_methods()) {
+std::vector<const method_record*> counted_methods() {
+  std::vector<const method_record*> counted;
+  for (const method_record& m : velk_lab::all_methods()) {
     if (!m.baseline()) {
       counted.push_back(&m);
     }
@@ -53,14 +50,14 @@ std::vector<const method*> counted_methods() {
 
 // Every key of the list and every key one above each, each searched once; no search may count
 // more than the method's bound.
-comparison_totals brute_force(const method& m, std::int32_t n) {
-  const std::vector<list_entry> list = odd_keys(n);
-  const prepared_list prepared(m, list);
-  const std::int32_t bound = m.bound(n);
+comparison_totals brute_force(const method_record& m, std::int32_t n) {
+  const std::vector<std::uint32_t> keys = odd_keys(n);
+  const auto searched = m.prepare<std::uint32_t>()(keys);
+  const std::int64_t bound = m.bound(n);
   comparison_totals totals;
-  for (std::int32_t r = 1; r <= n; ++r) {
-    const counted_search hit = m.search(prepared.searched(), 2 * r - 1);
-    const counted_search miss = m.search(prepared.searched(), 2 * r);
+  for (std::uint32_t r = 1; std::cmp_less_equal(r, n); ++r) {
+    const velk_lab::counted_answer hit = searched->search(2 * r - 1);
+    const velk_lab::counted_answer miss = searched->search(2 * r);
     EXPECT_LE(hit.comparisons, bound) << 2 * r - 1;
     EXPECT_LE(miss.comparisons, bound) << 2 * r;
     totals.successful += hit.comparisons;
@@ -69,7 +66,7 @@ comparison_totals brute_force(const method& m, std::int32_t n) {
   return totals;
 }
 
-TEST(LabModels, EveryCountedMethodsModelIsTheSumOverEveryTarget) {
+TEST(LabModels, EveryModelIsTheSumOverEveryTarget) {
   std::vector<std::int32_t> sizes;
   for (std::int32_t n = 1; n <= 130; ++n) {
     sizes.push_back(n);
@@ -77,18 +74,20 @@ TEST(LabModels, EveryCountedMethodsModelIsTheSumOverEveryTarget) {
   for (const std::int32_t n : {255, 256, 257, 1000, 4097, 10000, 12345}) {
     sizes.push_back(n);
   }
-  for (const method* m : counted_methods()) {
+  for (const method_record* m : counted_methods()) {
+    if (m->model == nullptr) {
+      continue;
+    }
     for (const std::int32_t n : sizes) {
-      SCOPED_TRACE(std::string(m->name) + " at " + std::to_string(n));
+      SCOPED_TRACE(m->name + " at " + std::to_string(n));
       EXPECT_EQ(m->model(n), brute_force(*m, n));
     }
   }
 }
 
 TEST(LabModels, LogarithmicModelsHoldFarBeyondTheBoundedList) {
-  for (const char* name :
-       {"binary1", "binary2", "branchless", "eytzinger", "interpolation", "exponential"}) {
-    const method& m = *velk_lab::find_method(name);
+  for (const char* name : {"binary1", "binary2", "branchless", "eytzinger", "exponential"}) {
+    const method_record& m = *velk_lab::find_method(name);
     for (const std::int32_t n : {1000000, 1048576, 1048577}) {
       SCOPED_TRACE(std::string(name) + " at " + std::to_string(n));
       EXPECT_EQ(m.model(n), brute_force(m, n));
@@ -109,11 +108,21 @@ TEST(LabModels, KnownTotals) {
             std::int64_t{velk_lab::largest_size} * velk_lab::largest_size);
 }
 
+// The odd keys at these sizes, as the default run has them.
+velk_lab::key_set odd_set(std::vector<std::int32_t> sizes) {
+  velk_lab::key_set set;
+  set.name = "odd";
+  set.kind = &velk_lab::key_kinds().front();
+  set.sizes = std::move(sizes);
+  return set;
+}
+
 // A plan that measures quickly: one short repetition.
-velk_lab::plan quick_plan(std::vector<const method*> methods, std::vector<std::int32_t> sizes) {
+velk_lab::plan quick_plan(std::vector<const method_record*> methods,
+                          std::vector<std::int32_t> sizes) {
   velk_lab::plan p;
   p.methods = std::move(methods);
-  p.sizes = std::move(sizes);
+  p.key_sets = {odd_set(std::move(sizes))};
   p.repetitions = 1;
   p.min_time = 1e-4;
   return p;
@@ -121,16 +130,16 @@ velk_lab::plan quick_plan(std::vector<const method*> methods, std::vector<std::i
 
 std::vector<row> measure_quietly(const velk_lab::plan& p) {
   velk_lab::progress silent(false);
-  return velk_lab::measure(p, silent);
+  return velk_lab::measure(p, silent).rows;
 }
 
 // The half's searches as velk_ts makes them: one generator over 1..n, the successful half's
 // draws first, then the unsuccessful half's.
-comparison_totals counted_as_velk_ts_would(const method& m, std::int32_t n, std::int64_t searches,
+comparison_totals counted_as_velk_ts_would(const method_record& m, std::int32_t n,
+                                           std::int64_t searches,
                                            std::optional<std::int32_t> seed) {
-  const std::vector<list_entry> list = odd_keys(n);
-  const prepared_list prepared(m, list);
-  const searched_run in = prepared.searched();
+  const std::vector<std::uint32_t> keys = odd_keys(n);
+  const auto searched = m.prepare<std::uint32_t>()(keys);
   const random_int::range ri_range(n);
   random_int::generator g = ri_range.make_generator();
   if (seed.has_value()) {
@@ -138,36 +147,40 @@ comparison_totals counted_as_velk_ts_would(const method& m, std::int32_t n, std:
   }
   comparison_totals totals;
   for (std::int64_t i = 0; i < searches; ++i) {
-    totals.successful += m.search(in, 2 * ri_range.random(g) - 1).comparisons;
+    const auto r = static_cast<std::uint32_t>(ri_range.random(g));
+    totals.successful += searched->search(2 * r - 1).comparisons;
   }
   for (std::int64_t i = 0; i < searches; ++i) {
-    totals.unsuccessful += m.search(in, 2 * ri_range.random(g)).comparisons;
+    const auto r = static_cast<std::uint32_t>(ri_range.random(g));
+    totals.unsuccessful += searched->search(2 * r).comparisons;
   }
   return totals;
 }
 
 TEST(LabRunner, RowsComeInMethodSizeHalfOrderWithTheirCountsAndModels) {
   const std::vector<std::int32_t> sizes{1, 10, 1000, 12345};
-  const std::vector<const method*> methods = counted_methods();
+  const std::vector<const method_record*> methods = counted_methods();
   const std::vector<row> rows = measure_quietly(quick_plan(methods, sizes));
   ASSERT_EQ(rows.size(), methods.size() * sizes.size() * 2);
   std::size_t at = 0;
-  for (const method* m : methods) {
+  for (const method_record* m : methods) {
     for (const std::int32_t n : sizes) {
       const std::int64_t searches = std::min(n, 10000);
       const comparison_totals counted = counted_as_velk_ts_would(*m, n, searches, std::nullopt);
-      const comparison_totals expected = m->model(n);
+      const comparison_totals expected = brute_force(*m, n);
       for (const half which : {half::successful, half::unsuccessful}) {
         const row& r = rows[at++];
-        SCOPED_TRACE(std::string(m->name) + " at " + std::to_string(n));
+        SCOPED_TRACE(m->name + " at " + std::to_string(n));
         const bool successful = which == half::successful;
         EXPECT_EQ(r.method, m->name);
+        EXPECT_EQ(r.keys, "odd");
         EXPECT_EQ(r.size, n);
         EXPECT_EQ(r.which, which);
         EXPECT_TRUE(r.counted);
         EXPECT_EQ(r.searches, searches);
         EXPECT_EQ(r.comparisons, successful ? counted.successful : counted.unsuccessful);
         EXPECT_EQ(r.expected_comparisons, successful ? expected.successful : expected.unsuccessful);
+        EXPECT_EQ(r.expected_targets, n);
       }
     }
   }
@@ -178,7 +191,7 @@ TEST(LabRunner, RowsComeInMethodSizeHalfOrderWithTheirCountsAndModels) {
 // half's searches, and the layout's building time on eytzinger's rows only.
 TEST(LabRunner, MethodsOfTodayFromOneEntryToTenMillion) {
   const std::vector<std::int32_t> sizes{1, 2, 3, 10, 1000, 100000, 10000000};
-  std::vector<const method*> methods;
+  std::vector<const method_record*> methods;
   for (const char* name : {"branchless", "eytzinger", "interpolation", "exponential", "binary1"}) {
     methods.push_back(velk_lab::find_method(name));
   }
@@ -186,9 +199,10 @@ TEST(LabRunner, MethodsOfTodayFromOneEntryToTenMillion) {
   ASSERT_EQ(rows.size(), methods.size() * sizes.size() * 2);
   for (const row& r : rows) {
     SCOPED_TRACE(std::string(r.method) + " at " + std::to_string(r.size));
-    const method& m = *velk_lab::find_method(r.method);
-    const double bound = m.bound(r.size);
+    const method_record& m = *velk_lab::find_method(r.method);
+    const auto bound = static_cast<double>(m.bound(r.size));
     EXPECT_LE(r.mean_comparisons(), bound);
+    ASSERT_TRUE(r.has_expected());
     EXPECT_LE(r.mean_expected_comparisons(), bound);
     EXPECT_EQ(r.layout_ns.has_value(), r.method == "eytzinger");
     if (r.layout_ns.has_value()) {
@@ -203,6 +217,8 @@ TEST(LabRunner, MethodsOfTodayFromOneEntryToTenMillion) {
       counted_as_velk_ts_would(*velk_lab::find_method("eytzinger"), 10000000, 10000, std::nullopt);
   EXPECT_EQ(row_at("eytzinger", 10000000).comparisons, counted.successful);
   EXPECT_EQ(row_at("branchless", 10000000).comparisons, 10000 * 25);
+  // On the odd keys interpolation's first probe lands on the target's place: 3 each.
+  EXPECT_EQ(row_at("interpolation", 10000000).expected_comparisons, 3 * 10000000 - 1);
 }
 
 TEST(LabRunner, SequentialAndBinary1CountWhatVelkTsReports) {
@@ -238,7 +254,7 @@ TEST(LabRunner, SequentialAndBinary1CountWhatVelkTsReports) {
 }
 
 TEST(LabRunner, ASeedAndAGivenNumberOfSearchesDrawOtherTargets) {
-  const method& binary2 = *velk_lab::find_method("binary2");
+  const method_record& binary2 = *velk_lab::find_method("binary2");
   for (const std::optional<std::int32_t> seed :
        {std::optional<std::int32_t>(), std::optional<std::int32_t>(-7),
         std::optional<std::int32_t>(2024)}) {
@@ -270,37 +286,72 @@ TEST(LabRunner, BaselinesAreTimedButNotCounted) {
   }
 }
 
-// Searches that go wrong on one target each, like a broken algorithm would.
-counted_search misses_key_7(const searched_run& in, key_type target) {
-  return target == 7 ? counted_search{false, 4, 1} : velk_sr::algorithms::binary1(in.run, target);
-}
-counted_search finds_key_8(const searched_run& in, key_type target) {
-  return target == 8 ? counted_search{true, 4, 0} : velk_sr::algorithms::binary1(in.run, target);
-}
-counted_search misplaces_key_19(const searched_run& in, key_type target) {
-  return target == 19 ? counted_search{true, 9, 4} : velk_sr::algorithms::binary1(in.run, target);
-}
-counted_search overcounts_key_5(const searched_run& in, key_type target) {
-  return target == 5 ? counted_search{true, 3, 6} : velk_sr::algorithms::binary1(in.run, target);
-}
+// Methods that go wrong on one target each, like a broken algorithm would, the rest of the time
+// a plain binary search that counts its probes.
+template <class Key, std::uint32_t target_of_fault, bool found, std::int64_t position,
+          std::int64_t comparisons>
+class faulty {
+ public:
+  explicit faulty(std::span<const Key> keys) : keys_(keys) {}
+  velk_lab::answer search(Key target, velk_lab::counter& counted) const {
+    if (target == target_of_fault) {
+      counted.add(comparisons);
+      return {found, position};
+    }
+    const auto at = std::lower_bound(keys_.begin(), keys_.end(), target);
+    counted.add(1);
+    return {at != keys_.end() && *at == target, at - keys_.begin() + 1};
+  }
+  static std::int64_t bound(std::int64_t n) { return n; }
 
-TEST(LabRunner, AWrongResultEndsTheRunAndNamesTheKey) {
+ private:
+  std::span<const Key> keys_;
+};
+template <class Key>
+using misses_key_7 = faulty<Key, 7, false, 0, 1>;
+template <class Key>
+using finds_key_8 = faulty<Key, 8, true, 4, 1>;
+template <class Key>
+using misplaces_key_19 = faulty<Key, 19, true, 9, 1>;
+template <class Key>
+using overcounts_key_5 = faulty<Key, 5, true, 3, 11>;
+
+template <class Key>
+class throws_on_key_3 {
+ public:
+  explicit throws_on_key_3(std::span<const Key> keys) : keys_(keys) {}
+  velk_lab::answer search(Key target) const {
+    if (target == 3) {
+      throw std::runtime_error("key 3 is not for me");
+    }
+    const auto at = std::lower_bound(keys_.begin(), keys_.end(), target);
+    return {at != keys_.end() && *at == target, at - keys_.begin() + 1};
+  }
+
+ private:
+  std::span<const Key> keys_;
+};
+
+TEST(LabRunner, AFaultOfAMethodEndsTheRunAndSaysWhatHappened) {
   struct wrong_case {
-    method faulty;
+    method_record faulty;
     const char* message = nullptr;
   };
-  // A counted method fails in the counting pass; a baseline, which has none, in the timing.
   const wrong_case cases[] = {
-      {velk_lab::counted_method<misses_key_7>("misses-7", velk_lab::binary1_model,
-                                              velk_lab::binary1_bound),
-       "misses-7 gave a wrong result at size 10: key 7 is at position 4"},
-      {velk_lab::counted_method<overcounts_key_5>("overcounts-5", velk_lab::binary1_model,
-                                                  velk_lab::binary1_bound),
-       "overcounts-5 counted 6 comparisons for key 5 at size 10, beyond its bound of 5"},
-      {velk_lab::baseline_method<finds_key_8>("finds-8"),
-       "finds-8 gave a wrong result at size 10: key 8 is not in the list"},
-      {velk_lab::baseline_method<misplaces_key_19>("misplaces-19"),
-       "misplaces-19 gave a wrong result at size 10: key 19 is at position 10"},
+      {velk_lab::record_of<misses_key_7>("misses-7", ""),
+       "misses-7 gave a wrong answer on the odd keys at size 10 for key 7: expected position 4, "
+       "given not found"},
+      {velk_lab::record_of<overcounts_key_5>("overcounts-5", ""),
+       "overcounts-5 counted 11 comparisons on the odd keys at size 10 for key 5, beyond its "
+       "bound of 10"},
+      {velk_lab::record_of<finds_key_8>("finds-8", ""),
+       "finds-8 gave a wrong answer on the odd keys at size 10 for key 8: expected not found, "
+       "given position 4"},
+      {velk_lab::record_of<misplaces_key_19>("misplaces-19", ""),
+       "misplaces-19 gave a wrong answer on the odd keys at size 10 for key 19: expected "
+       "position 10, given position 9"},
+      {velk_lab::record_of<throws_on_key_3>("throws-3", ""),
+       "throws-3 threw an exception at size 10: key 3 is not for me"},
   };
   for (const wrong_case& c : cases) {
     try {
@@ -339,10 +390,10 @@ velk_lab::command parse(std::vector<const char*> arguments) {
   return velk_lab::parse_command_line(static_cast<int>(arguments.size()), arguments.data());
 }
 
-std::vector<std::string_view> names_of(const std::vector<const method*>& methods) {
+std::vector<std::string_view> names_of(const std::vector<const method_record*>& methods) {
   std::vector<std::string_view> names;
   names.reserve(methods.size());
-  for (const method* m : methods) {
+  for (const method_record* m : methods) {
     names.push_back(m->name);
   }
   return names;
@@ -353,12 +404,15 @@ TEST(LabOptions, Defaults) {
   EXPECT_EQ(c.what, velk_lab::command::action::measure);
   const velk_lab::options& o = c.settings;
   EXPECT_EQ(names_of(o.measured.methods), (std::vector<std::string_view>{"sequential", "binary1"}));
-  EXPECT_EQ(o.measured.sizes, (std::vector<std::int32_t>{10, 100, 1000, 10000}));
+  ASSERT_EQ(o.measured.key_sets.size(), 1U);
+  EXPECT_EQ(o.measured.key_sets[0].name, "odd");
+  EXPECT_EQ(o.measured.key_sets[0].bits, 32);
+  EXPECT_EQ(o.measured.key_sets[0].sizes, (std::vector<std::int32_t>{10, 100, 1000, 10000}));
   EXPECT_FALSE(o.measured.searches.has_value());
   EXPECT_EQ(o.measured.repetitions, 10);
   EXPECT_EQ(o.measured.min_time, 0.1);
   EXPECT_FALSE(o.measured.seed.has_value());
-  EXPECT_EQ(o.format, velk_lab::report_format::table);
+  EXPECT_EQ(o.format->name, "table");
   EXPECT_FALSE(o.output.has_value());
   EXPECT_FALSE(o.html.has_value());
 }
@@ -366,23 +420,27 @@ TEST(LabOptions, Defaults) {
 TEST(LabOptions, EveryOptionTakesItsValue) {
   const velk_lab::command c =
       parse({"--methods", "all", "--sizes=1, 10k,1M,1073741823", "--searches", "2k",
-             "--repetitions", "3", "--min-time", "2.5e-3", "--seed", "-2147483648", "--format",
-             "json", "--output", "out.json", "--format", "markdown", "--html", "page.html"});
+             "--repetitions", "3", "--min-time", "2.5e-3", "--seed", "-2147483648", "--output",
+             "out.json", "--format", "markdown", "--html", "page.html"});
   const velk_lab::options& o = c.settings;
   EXPECT_EQ(names_of(o.measured.methods),
             (std::vector<std::string_view>{"sequential", "binary1", "recbinary1", "binary2",
                                            "recbinary2", "branchless", "eytzinger", "interpolation",
                                            "exponential", "std-find", "std-lower-bound"}));
-  EXPECT_EQ(o.measured.sizes, (std::vector<std::int32_t>{1, 10000, 1000000, 1073741823}));
+  EXPECT_EQ(o.measured.key_sets[0].sizes,
+            (std::vector<std::int32_t>{1, 10000, 1000000, 1073741823}));
   EXPECT_EQ(o.measured.searches, 2000);
   EXPECT_EQ(o.measured.repetitions, 3);
   EXPECT_EQ(o.measured.min_time, 2.5e-3);
   EXPECT_EQ(o.measured.seed, -2147483648);
-  EXPECT_EQ(o.format, velk_lab::report_format::markdown);  // the last one given counts
+  EXPECT_EQ(o.format->name, "markdown");
   EXPECT_EQ(o.output, "out.json");
   EXPECT_EQ(o.html, "page.html");
   // A device takes both reports in turn; only a file that one would replace is refused.
   EXPECT_EQ(parse({"--output", "/dev/null", "--html", "/dev/null"}).settings.html, "/dev/null");
+  // A value that starts with "-" is one when it cannot be an option, or is given with "=".
+  EXPECT_EQ(parse({"--seed", "-5"}).settings.measured.seed, -5);
+  EXPECT_EQ(parse({"--output=--html"}).settings.output, "--html");
 }
 
 TEST(LabOptions, HelpAndVersion) {
@@ -452,6 +510,15 @@ TEST(LabOptions, BadInputNamesTheOptionAndTheValue) {
       {{"--output", "r.html", "--html", "./r.html"},
        "--html: './r.html' is the file that --output writes"},
       {{"--sizes"}, "--sizes: 1 required LIST missing"},
+      {{"--sizes", "--methods", "binary1"},
+       "--sizes: 1 required LIST missing ('--methods' is an option; for a value that starts with "
+       "-, write --sizes=VALUE)"},
+      {{"--seed", "-x", "--sizes", "10"},
+       "--seed: 1 required N missing ('-x' is an option; for a value that starts with -, write "
+       "--seed=VALUE)"},
+      {{"--sizes", "10", "--sizes=20"}, "--sizes: given more than once (give each option once)"},
+      {{"--format", "csv", "--format", "csv"},
+       "--format: given more than once (give each option once)"},
       {{"--size", "10"}, "unknown option '--size'"},
       {{"10"}, "unexpected argument '10'"},
   };

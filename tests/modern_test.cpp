@@ -1,13 +1,18 @@
-// The search methods of today (branchless, eytzinger, interpolation, exponential): the same
-// results as binary1 on every target of every list up to 300 entries and on samples of long
-// ones, and the counts their headers promise.
+// Every search algorithm, the textbook ones and those of today (branchless, eytzinger,
+// interpolation, exponential), on runs of list entries and of plain keys of 32 and 64 bits: the
+// same results as binary1 on every target of every list up to 300 entries and on samples of long
+// ones, the same counts on the same key values whatever the entry type, and the counts and bounds
+// their headers promise.
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cstdint>
+#include <initializer_list>
 #include <limits>
 #include <random>
+#include <span>
+#include <sstream>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "search/algorithms.hpp"
@@ -19,160 +24,341 @@ namespace {
 namespace algorithms = velk_sr::algorithms;
 using algorithms::counted_search;
 using algorithms::entries;
+using algorithms::key_type_of;
 using velk_sr::key_type;
 using velk_sr::list_entry;
 
-constexpr key_type least = std::numeric_limits<key_type>::min();
 constexpr key_type greatest = std::numeric_limits<key_type>::max();
 
-std::int32_t log2_down(std::int32_t n) {
-  return static_cast<std::int32_t>(std::bit_width(static_cast<std::uint32_t>(n))) - 1;
-}
-std::int32_t log2_up(std::int32_t n) {
-  return static_cast<std::int32_t>(std::bit_width(static_cast<std::uint32_t>(n - 1)));
-}
-
-std::vector<list_entry> list_of(const std::vector<key_type>& keys) {
-  std::vector<list_entry> list(keys.size());
+// The run of entries with these keys; a list entry's info holds its index.
+template <class Entry>
+std::vector<Entry> run_of(const std::vector<key_type_of<Entry>>& keys) {
+  std::vector<Entry> run(keys.size());
   for (std::size_t i = 0; i < keys.size(); ++i) {
-    list[i].key = keys[i];
-    list[i].info = static_cast<std::int32_t>(i);
+    if constexpr (std::is_same_v<Entry, list_entry>) {
+      run[i] = list_entry{keys[i], static_cast<std::int32_t>(i)};
+    } else {
+      run[i] = keys[i];
+    }
   }
-  return list;
+  return run;
 }
 
 // Each key, the values next to it, and the extremes: every gap's targets, below and above all.
-std::vector<key_type> targets_around(const std::vector<key_type>& keys) {
-  std::vector<key_type> targets{least, greatest, 0};
-  for (const key_type k : keys) {
+template <class Key>
+std::vector<Key> targets_around(const std::vector<Key>& keys) {
+  constexpr Key least = std::numeric_limits<Key>::min();
+  constexpr Key most = std::numeric_limits<Key>::max();
+  std::vector<Key> targets{least, most, 0};
+  for (const Key k : keys) {
     targets.push_back(k);
     if (k > least) {
       targets.push_back(k - 1);
     }
-    if (k < greatest) {
+    if (k < most) {
       targets.push_back(k + 1);
     }
   }
   return targets;
 }
 
-// The four methods on one list, each against binary1 on each target and within the count its
-// header promises. Stops at the first disagreement, so that a broken method says so once.
-void check_every_method(const std::vector<key_type>& keys, const std::vector<key_type>& targets) {
-  const std::vector<list_entry> list = list_of(keys);
-  const entries run(list);
+// The list in a failure message, an empty one included.
+template <class Key>
+std::string described(const std::vector<Key>& keys) {
+  std::ostringstream text;
+  text << keys.size() << " keys of " << sizeof(Key) << " bytes";
+  if (!keys.empty()) {
+    text << " from " << keys.front() << " to " << keys.back();
+  }
+  return text.str();
+}
+
+// What a method gives besides a count within its bound, set against binary1's result.
+enum class promise {
+  same_as_binary1,  // the same result and count: binary1's recursive form
+  lowest_or_size,   // found at the lowest position; not found, the size (the last examined)
+  lowest_or_zero,   // found at the lowest position; not found, 0
+  any_match,        // found at some position that holds the target (binary2 stops at the first)
+};
+
+template <class Entry>
+using layout_of = algorithms::eytzinger_layout<key_type_of<Entry>>;
+
+template <class Entry>
+struct method_case {
+  const char* name = nullptr;
+  counted_search (*search)(std::span<const Entry>, key_type_of<Entry>,
+                           const layout_of<Entry>&) = nullptr;
+  std::int32_t (*bound)(std::int32_t n) = nullptr;
+  promise keeps = promise::lowest_or_zero;
+  bool always_its_bound = false;  // counts its bound for every target
+};
+
+template <class Entry>
+const std::vector<method_case<Entry>>& every_method() {
+  using run = std::span<const Entry>;
+  using key = key_type_of<Entry>;
+  using layout = layout_of<Entry>;
+  static const std::vector<method_case<Entry>> methods{
+      {"sequential", [](run r, key t, const layout&) { return algorithms::sequential(r, t); },
+       algorithms::sequential_bound, promise::lowest_or_size},
+      {"binary1", [](run r, key t, const layout&) { return algorithms::binary1(r, t); },
+       algorithms::binary1_bound, promise::same_as_binary1},
+      {"recbinary1",
+       [](run r, key t, const layout&) {
+         return algorithms::recbinary1(r, t, 1, static_cast<std::int32_t>(r.size()));
+       },
+       algorithms::binary1_bound, promise::same_as_binary1},
+      {"binary2", [](run r, key t, const layout&) { return algorithms::binary2(r, t); },
+       algorithms::binary2_bound, promise::any_match},
+      {"recbinary2",
+       [](run r, key t, const layout&) {
+         return algorithms::recbinary2(r, t, 1, static_cast<std::int32_t>(r.size()));
+       },
+       algorithms::binary2_bound, promise::any_match},
+      {"branchless", [](run r, key t, const layout&) { return algorithms::branchless(r, t); },
+       algorithms::branchless_bound, promise::lowest_or_zero, true},
+      {"eytzinger", [](run, key t, const layout& l) { return algorithms::eytzinger(l, t); },
+       algorithms::eytzinger_bound, promise::lowest_or_zero},
+      {"interpolation", [](run r, key t, const layout&) { return algorithms::interpolation(r, t); },
+       algorithms::interpolation_bound, promise::lowest_or_zero},
+      {"exponential", [](run r, key t, const layout&) { return algorithms::exponential(r, t); },
+       algorithms::exponential_bound, promise::lowest_or_zero},
+  };
+  return methods;
+}
+
+template <class Entry>
+bool keeps_its_promise(const method_case<Entry>& m, std::span<const Entry> run,
+                       key_type_of<Entry> target, const counted_search& r,
+                       const counted_search& binary1) {
+  const auto n = static_cast<std::int32_t>(run.size());
+  if (r.found != binary1.found || r.comparisons < 0 || r.comparisons > m.bound(n) ||
+      (m.always_its_bound && r.comparisons != m.bound(n))) {
+    return false;
+  }
+  switch (m.keeps) {
+    case promise::same_as_binary1:
+      return r == binary1;
+    case promise::lowest_or_size:
+      return r.location == (r.found ? binary1.location : n);
+    case promise::lowest_or_zero:
+      return r.location == (r.found ? binary1.location : 0);
+    case promise::any_match:
+      return !r.found ||
+             (r.location >= 1 && r.location <= n &&
+              algorithms::key_of(run[static_cast<std::size_t>(r.location - 1)]) == target);
+  }
+  return false;
+}
+
+// Every method on one list, each against binary1 on each target and within the count its header
+// promises; gives every result, target by target and method by method. Stops at the first
+// disagreement, so that a broken method says so once. Sequential search is left out of the long
+// lists, where examining every entry for thousands of targets would take minutes.
+template <class Entry>
+std::vector<counted_search> check_every_method(const std::vector<key_type_of<Entry>>& keys,
+                                               const std::vector<key_type_of<Entry>>& targets) {
+  const std::vector<Entry> list = run_of<Entry>(keys);
+  const std::span<const Entry> run(list);
   const algorithms::eytzinger_layout layout(run);
-  const auto n = static_cast<std::int32_t>(keys.size());
-  ASSERT_EQ(layout.size(), n);
-  struct method_case {
-    const char* name;
-    std::int32_t bound;
-  };
-  const method_case cases[] = {
-      {"branchless", n == 0 ? 0 : log2_up(n) + 1},
-      {"eytzinger", n == 0 ? 0 : log2_down(n) + 2},
-      {"interpolation", n == 0 ? 0 : 3 * log2_down(n) + 4},
-      {"exponential", n == 0 ? 0 : 2 * log2_up(n) + 1},
-  };
-  for (const key_type target : targets) {
+  EXPECT_EQ(layout.size(), static_cast<std::int32_t>(keys.size()));
+  std::vector<counted_search> results;
+  for (const key_type_of<Entry> target : targets) {
     const counted_search expected = algorithms::binary1(run, target);
-    const counted_search results[] = {
-        algorithms::branchless(run, target), algorithms::eytzinger(layout, target),
-        algorithms::interpolation(run, target), algorithms::exponential(run, target)};
-    for (std::size_t i = 0; i < std::size(cases); ++i) {
-      const counted_search& r = results[i];
-      const bool agrees = r.found == expected.found &&
-                          r.location == (expected.found ? expected.location : 0) &&
-                          r.comparisons >= 0 && r.comparisons <= cases[i].bound;
-      // branchless counts the same for every target.
-      const bool exact =
-          std::string(cases[i].name) != "branchless" || r.comparisons == cases[i].bound;
-      if (!agrees || !exact) {
-        ADD_FAILURE() << cases[i].name << " on " << n << " keys from " << keys.front() << " to "
-                      << keys.back() << ", target " << target << ": found " << r.found << " at "
-                      << r.location << " counting " << r.comparisons << "; binary1 found "
-                      << expected.found << " at " << expected.location << "; bound "
-                      << cases[i].bound;
-        return;
+    for (const method_case<Entry>& m : every_method<Entry>()) {
+      if (m.keeps == promise::lowest_or_size && keys.size() > 10000) {
+        continue;
       }
+      const counted_search r = m.search(run, target, layout);
+      if (!keeps_its_promise(m, run, target, r, expected)) {
+        ADD_FAILURE() << m.name << " on " << described(keys) << ", target " << target << ": found "
+                      << r.found << " at " << r.location << " counting " << r.comparisons
+                      << "; binary1 found " << expected.found << " at " << expected.location
+                      << "; bound " << m.bound(static_cast<std::int32_t>(keys.size()));
+        return results;
+      }
+      results.push_back(r);
     }
   }
+  return results;
 }
 
-// The shapes of list that each size is tried with.
-std::vector<std::vector<key_type>> lists_of_size(std::int32_t n) {
-  std::vector<key_type> odd;
-  std::vector<key_type> runs_of_equal;
-  std::vector<key_type> whole_range;
-  std::vector<key_type> one_far_outlier;
-  std::vector<key_type> doubling;
-  for (std::int32_t i = 0; i < n; ++i) {
-    odd.push_back(2 * i + 1);
-    runs_of_equal.push_back(i / 3 * 5 - 40);
-    // From INT32_MIN to INT32_MAX in equal steps.
-    whole_range.push_back(
-        n == 1 ? least
-               : static_cast<key_type>(least + (std::int64_t{greatest} - least) * i / (n - 1)));
-    one_far_outlier.push_back(i + 1 < n ? i : greatest);
-    doubling.push_back(i < 31 ? static_cast<key_type>((std::int64_t{1} << i) - 1) : greatest);
+// The same keys or targets at another entry type, moved or stretched in a way that keeps their
+// order and every probe of every algorithm: as signed keys, less 2^31 (0 becomes the least);
+// as 64-bit ones, the same, raised to the top of the range (2^32 - 1 becomes the greatest), or
+// times 2^32 + 1 (over the whole range, where a probe's product takes more than 64 bits).
+template <class Key, class Map>
+std::vector<Key> mapped(const std::vector<std::uint32_t>& values, Map map) {
+  std::vector<Key> keys;
+  keys.reserve(values.size());
+  for (const std::uint32_t v : values) {
+    keys.push_back(map(v));
   }
-  return {odd,
-          runs_of_equal,
-          whole_range,
-          one_far_outlier,
-          doubling,
-          std::vector<key_type>(static_cast<std::size_t>(n), 7),
-          std::vector<key_type>(static_cast<std::size_t>(n), least),
-          std::vector<key_type>(static_cast<std::size_t>(n), greatest)};
+  return keys;
+}
+template <class Entry>
+using view = key_type_of<Entry> (*)(std::uint32_t);
+constexpr view<list_entry> less_2_to_31 = [](std::uint32_t v) {
+  return static_cast<key_type>(v ^ 0x80000000U);
+};
+constexpr view<std::uint64_t> the_same = [](std::uint32_t v) { return std::uint64_t{v}; };
+constexpr view<std::uint64_t> at_the_top = [](std::uint32_t v) {
+  return std::uint64_t{v} + (std::numeric_limits<std::uint64_t>::max() - 0xFFFFFFFFU);
+};
+constexpr view<std::uint64_t> stretched = [](std::uint32_t v) {
+  return std::uint64_t{v} * 0x100000001U;
+};
+
+// Checks every method on the keys at 32 bits and at each other entry type they map to, and that
+// every type gives the same results and counts.
+void check_at_every_entry_type(const std::vector<std::uint32_t>& keys,
+                               const std::vector<std::uint32_t>& targets,
+                               std::initializer_list<view<std::uint64_t>> views_at_64_bits = {
+                                   the_same, at_the_top, stretched}) {
+  const std::vector<counted_search> at_32_bits = check_every_method<std::uint32_t>(keys, targets);
+  ASSERT_EQ(check_every_method<list_entry>(mapped<key_type>(keys, less_2_to_31),
+                                           mapped<key_type>(targets, less_2_to_31)),
+            at_32_bits)
+      << "signed " << described(keys);
+  for (const auto& to_64_bits : views_at_64_bits) {
+    ASSERT_EQ(check_every_method<std::uint64_t>(mapped<std::uint64_t>(keys, to_64_bits),
+                                                mapped<std::uint64_t>(targets, to_64_bits)),
+              at_32_bits)
+        << "64-bit " << described(keys);
+  }
 }
 
+// The shapes of list that each size is tried with, over the whole range of 32-bit keys: as the
+// views above take them, each holds the least or the greatest key of each type, or both.
+std::vector<std::vector<std::uint32_t>> lists_of_size(std::uint32_t n) {
+  constexpr std::uint32_t most = std::numeric_limits<std::uint32_t>::max();
+  std::vector<std::vector<std::uint32_t>> shapes(7);
+  for (std::uint32_t i = 0; i < n; ++i) {
+    shapes[0].push_back(2 * i + 1);
+    shapes[1].push_back(i / 3 * 5);                              // runs of equal keys
+    shapes[2].push_back(i + 1 < n ? most / (n - 1) * i : most);  // the least to the greatest
+    shapes[3].push_back(i + 1 < n ? i : most);                   // no gap, one far outlier
+    shapes[4].push_back(i < 32 ? (1U << i) - 1 : most);          // doubling
+    shapes[5].push_back(most - (n - 1 - i));                     // no gap, to the greatest
+    shapes[6].push_back(2 * i < n ? 0 : most);                   // the least, the greatest
+  }
+  for (const std::uint32_t every : {0U, 7U, most}) {
+    shapes.emplace_back(n, every);
+  }
+  return shapes;
+}
+
+// Every size up to 300 in every shape, at each entry type.
 TEST(ModernSearches, AgreeWithBinary1OnEveryTargetOfEveryShortList) {
-  for (std::int32_t n = 0; n <= 300; ++n) {
-    for (const std::vector<key_type>& keys : lists_of_size(n)) {
-      check_every_method(
-          keys, keys.empty() ? std::vector<key_type>{least, 0, greatest} : targets_around(keys));
-      if (::testing::Test::HasFailure()) {
-        return;
-      }
+  for (std::uint32_t n = 0; n <= 300; ++n) {
+    SCOPED_TRACE(n);
+    for (const std::vector<std::uint32_t>& keys : lists_of_size(n)) {
+      check_at_every_entry_type(keys, targets_around(keys));
     }
+    if (::testing::Test::HasFailure()) {
+      return;
+    }
+  }
+}
+
+// The odd keys 1, 3, ..., 2n - 1 of the list's routines, as they are at every entry type: the
+// same counts for every target 0..2n.
+TEST(ModernSearches, OddKeysCountTheSameAtEveryEntryType) {
+  for (const std::uint32_t n : {1U, 2U, 10U, 100U, 1000U, 10000U}) {
+    std::vector<std::uint32_t> odd;
+    std::vector<std::uint32_t> targets;
+    for (std::uint32_t k = 0; k <= 2 * n; ++k) {
+      if (k % 2 == 1) {
+        odd.push_back(k);
+      }
+      targets.push_back(k);
+    }
+    const std::vector<counted_search> at_32_bits = check_every_method<std::uint32_t>(odd, targets);
+    const auto as_signed = [](std::uint32_t v) { return static_cast<key_type>(v); };
+    ASSERT_EQ(check_every_method<list_entry>(mapped<key_type>(odd, as_signed),
+                                             mapped<key_type>(targets, as_signed)),
+              at_32_bits);
+    ASSERT_EQ(check_every_method<std::uint64_t>(mapped<std::uint64_t>(odd, the_same),
+                                                mapped<std::uint64_t>(targets, the_same)),
+              at_32_bits);
   }
 }
 
 // Keys that climb by random steps, a quarter of them 0 (duplicates), from near the least value
-// most of the way to the greatest; and the odd keys. Targets from around a sample of the keys.
+// most of the way to the greatest; and the odd keys. Targets from around a sample of the keys. At
+// 64 bits, only stretched over the whole range.
 TEST(ModernSearches, AgreeWithBinary1OnSamplesOfLongLists) {
   std::mt19937 draw(20240607);  // NOLINT(cert-msc32-c,cert-msc51-cpp): the same lists every run
-  for (const std::int32_t n : {10000, 100000, 1000000, 10000000}) {
+  for (const std::uint32_t n : {10000U, 100000U, 1000000U, 10000000U}) {
     SCOPED_TRACE(n);
-    const std::int64_t spread = (std::int64_t{1} << 32) / n;
-    std::uniform_int_distribution<std::int64_t> step(0, 2 * spread);
-    std::vector<key_type> random_steps(static_cast<std::size_t>(n));
-    std::int64_t key = least + 5;
-    for (key_type& k : random_steps) {
-      k = static_cast<key_type>(key);
-      const std::int64_t s = step(draw);
-      key = std::min<std::int64_t>(key + (s < spread / 2 ? 0 : s), greatest - 5);
+    const std::uint32_t spread = std::numeric_limits<std::uint32_t>::max() / n;
+    std::uniform_int_distribution<std::uint32_t> step(0, 2 * spread);
+    std::vector<std::uint32_t> random_steps(n);
+    std::uint64_t key = 5;
+    for (std::uint32_t& k : random_steps) {
+      k = static_cast<std::uint32_t>(key);
+      const std::uint32_t s = step(draw);
+      key = std::min<std::uint64_t>(key + (s < spread / 2 ? 0 : s), 0xFFFFFFFFU - 5);
     }
-    std::vector<key_type> odd(static_cast<std::size_t>(n));
-    for (std::int32_t i = 0; i < n; ++i) {
-      odd[static_cast<std::size_t>(i)] = 2 * i + 1;
+    std::vector<std::uint32_t> odd(n);
+    for (std::uint32_t i = 0; i < n; ++i) {
+      odd[i] = 2 * i + 1;
     }
-    for (const std::vector<key_type>* keys : {&random_steps, &odd}) {
+    for (const std::vector<std::uint32_t>* keys : {&random_steps, &odd}) {
       std::uniform_int_distribution<std::size_t> at(0, keys->size() - 1);
-      std::vector<key_type> sample{keys->front(), keys->back()};
+      std::vector<std::uint32_t> sample{keys->front(), keys->back()};
       for (int i = 0; i < 2000; ++i) {
         sample.push_back((*keys)[at(draw)]);
       }
-      check_every_method(*keys, targets_around(sample));
+      check_at_every_entry_type(*keys, targets_around(sample), {stretched});
     }
   }
+}
+
+// Each bound as its search's header states it, at sizes around powers of two and the largest a
+// run may have.
+TEST(ModernSearches, BoundsFollowTheirFormulas) {
+  struct bound_case {
+    const char* name;
+    std::int32_t (*bound)(std::int32_t n);
+    std::int32_t at[8];  // n = 0, 1, 2, 3, 1000, 1024, 1025, 2^30 - 1
+  };
+  constexpr std::int32_t sizes[] = {0, 1, 2, 3, 1000, 1024, 1025, (1 << 30) - 1};
+  const bound_case cases[] = {
+      {"sequential: n", algorithms::sequential_bound, {0, 1, 2, 3, 1000, 1024, 1025, 1073741823}},
+      {"binary1: ceil(log2 n) + 1", algorithms::binary1_bound, {0, 1, 2, 3, 11, 11, 12, 31}},
+      {"binary2: 2 (floor(log2 n) + 1)", algorithms::binary2_bound, {0, 2, 4, 4, 20, 22, 22, 60}},
+      {"branchless: ceil(log2 n) + 1", algorithms::branchless_bound, {0, 1, 2, 3, 11, 11, 12, 31}},
+      {"eytzinger: floor(log2 n) + 2", algorithms::eytzinger_bound, {0, 2, 3, 3, 11, 12, 12, 31}},
+      {"interpolation: 3 floor(log2 n) + 4",
+       algorithms::interpolation_bound,
+       {0, 4, 7, 7, 31, 34, 34, 91}},
+      {"exponential: 2 ceil(log2 n) + 1",
+       algorithms::exponential_bound,
+       {0, 1, 3, 5, 21, 21, 23, 61}},
+  };
+  for (const bound_case& c : cases) {
+    for (std::size_t i = 0; i < std::size(sizes); ++i) {
+      EXPECT_EQ(c.bound(sizes[i]), c.at[i]) << c.name << " at " << sizes[i];
+    }
+  }
+}
+
+// A layout holds one key more than its run (index 0 is unused), of the key's own size.
+TEST(ModernSearches, EytzingerLayoutsAllocateOneKeyMoreThanTheRun) {
+  EXPECT_EQ(algorithms::eytzinger_layout<key_type>::bytes_for(0), 4U);
+  EXPECT_EQ(algorithms::eytzinger_layout<key_type>::bytes_for(1000), 4004U);
+  EXPECT_EQ(algorithms::eytzinger_layout<std::uint32_t>::bytes_for(10), 44U);
+  EXPECT_EQ(algorithms::eytzinger_layout<std::uint64_t>::bytes_for(0), 8U);
+  EXPECT_EQ(algorithms::eytzinger_layout<std::uint64_t>::bytes_for(1000), 8008U);
 }
 
 TEST(ModernSearches, EmptyRunsFindNothingAndCountNothing) {
   const algorithms::eytzinger_layout layout{entries()};
   for (const counted_search& r :
-       {algorithms::branchless({}, 5), algorithms::eytzinger(layout, 5),
-        algorithms::interpolation({}, 5), algorithms::exponential({}, 5)}) {
+       {algorithms::branchless(entries(), 5), algorithms::eytzinger(layout, 5),
+        algorithms::interpolation(entries(), 5), algorithms::exponential(entries(), 5)}) {
     EXPECT_FALSE(r.found);
     EXPECT_EQ(r.location, 0);
     EXPECT_EQ(r.comparisons, 0);
@@ -205,17 +391,17 @@ TEST(ModernSearches, CountsOnTenOddKeys) {
   for (key_type k = 1; k <= 19; k += 2) {
     keys.push_back(k);
   }
-  const std::vector<list_entry> list = list_of(keys);
+  const std::vector<list_entry> list = run_of<list_entry>(keys);
   const algorithms::eytzinger_layout layout{entries(list)};
   struct method_cases {
     const char* name;
-    counted_search (*search)(entries, key_type, const algorithms::eytzinger_layout&);
+    counted_search (*search)(entries, key_type, const layout_of<list_entry>&);
     std::vector<count_case> cases;
   };
   const method_cases methods[] = {
       // Four halvings (10, 5, 3, 2, 1 entries), then the final test.
       {"branchless",
-       [](entries run, key_type t, const algorithms::eytzinger_layout&) {
+       [](entries run, key_type t, const layout_of<list_entry>&) {
          return algorithms::branchless(run, t);
        },
        {{1, 1, 5}, {19, 10, 5}, {0, 0, 5}, {20, 0, 5}}},
@@ -223,7 +409,7 @@ TEST(ModernSearches, CountsOnTenOddKeys) {
       // tested; 19 goes right three times and is tested; 20 goes right three times, then leaves
       // the tree above every key untested.
       {"eytzinger",
-       [](entries, key_type t, const algorithms::eytzinger_layout& l) {
+       [](entries, key_type t, const layout_of<list_entry>& l) {
          return algorithms::eytzinger(l, t);
        },
        {{1, 1, 5}, {19, 10, 4}, {20, 0, 3}, {0, 0, 5}, {9, 5, 5}}},
@@ -231,14 +417,14 @@ TEST(ModernSearches, CountsOnTenOddKeys) {
       // lies above the last key: one probe, no final test. 0 lies below the first: one probe and
       // the final test.
       {"interpolation",
-       [](entries run, key_type t, const algorithms::eytzinger_layout&) {
+       [](entries run, key_type t, const layout_of<list_entry>&) {
          return algorithms::interpolation(run, t);
        },
        {{9, 5, 3}, {1, 1, 2}, {20, 0, 1}, {0, 0, 2}, {10, 0, 3}}},
       // 1: one galloping test, the final test. 19: positions 1, 2, 4, 8 smaller, the bracket
       // 9..10 halved once, the final test.
       {"exponential",
-       [](entries run, key_type t, const algorithms::eytzinger_layout&) {
+       [](entries run, key_type t, const layout_of<list_entry>&) {
          return algorithms::exponential(run, t);
        },
        {{1, 1, 2}, {19, 10, 6}, {3, 2, 3}, {7, 4, 5}, {20, 0, 6}}},
@@ -262,15 +448,15 @@ TEST(ModernSearches, InterpolationHalvesWhenItsProbesDoNotShrinkTheRange) {
     keys[static_cast<std::size_t>(i)] = i;
   }
   keys.back() = greatest;
-  const std::vector<list_entry> list = list_of(keys);
+  const std::vector<list_entry> list = run_of<list_entry>(keys);
   std::int32_t most = 0;
   for (const key_type target : {n / 2, n - 3, 1, greatest - 1}) {
-    const counted_search r = algorithms::interpolation(list, target);
+    const counted_search r = algorithms::interpolation(entries(list), target);
     EXPECT_EQ(r.found, target != greatest - 1) << target;
     most = std::max(most, r.comparisons);
   }
-  EXPECT_LE(most, 3 * log2_down(n) + 4);
-  EXPECT_GT(most, log2_down(n));  // the halving did the work, not a lucky probe
+  EXPECT_LE(most, algorithms::interpolation_bound(n));
+  EXPECT_GT(most, algorithms::floor_log2(n));  // the halving did the work, not a lucky probe
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -34,8 +35,9 @@ constexpr rlim_t child_stack_limit = rlim_t{8} * 1024 * 1024;
 
 struct child {
   pid_t pid = -1;
-  int out = -1;  // the read end of the standard output pipe, or -1
-  int err = -1;  // the read end of the standard error pipe
+  int out = -1;    // the read end of the standard output pipe, or -1
+  int err = -1;    // the read end of the standard error pipe
+  int watch = -1;  // an inotify descriptor on run_options::signal_on_file_in, or -1
 };
 
 void drain(int fd, std::string& into, bool& open, std::size_t most) {
@@ -116,6 +118,13 @@ child start(const std::vector<std::string>& argv, const run_options& options) {
     ::fcntl(out_pipe[1], F_SETFL, ::fcntl(out_pipe[1], F_GETFL) | O_NONBLOCK);
     fill(out_pipe[1]);
   }
+  int watch = -1;
+  if (!options.signal_on_file_in.empty()) {
+    watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    if (watch < 0 || ::inotify_add_watch(watch, options.signal_on_file_in.c_str(), IN_CREATE) < 0) {
+      throw std::runtime_error("cannot watch " + options.signal_on_file_in);
+    }
+  }
   std::vector<char*> args;
   args.reserve(argv.size() + 1);
   for (const std::string& arg : argv) {
@@ -132,7 +141,7 @@ child start(const std::vector<std::string>& argv, const run_options& options) {
   }
   ::close(out_pipe[1]);
   ::close(err_pipe[1]);
-  return child{pid, out_pipe[0], err_pipe[0]};
+  return child{pid, out_pipe[0], err_pipe[0], watch};
 }
 
 void send(const child& c, const run_options& options) {
@@ -156,10 +165,16 @@ outcome finish(const child& c, const run_options& options) {
   bool err_open = true;
   bool signal_sent = options.signal == 0;
   while (out_open || err_open) {
-    std::array<pollfd, 2> fds{pollfd{out_open ? c.out : -1, POLLIN, 0},
-                              pollfd{err_open ? c.err : -1, POLLIN, 0}};
+    std::array<pollfd, 3> fds{pollfd{out_open ? c.out : -1, POLLIN, 0},
+                              pollfd{err_open ? c.err : -1, POLLIN, 0},
+                              pollfd{signal_sent ? -1 : c.watch, POLLIN, 0}};
     if (::poll(fds.data(), fds.size(), -1) < 0) {
       continue;
+    }
+    if (!signal_sent && fds[2].revents != 0) {
+      std::this_thread::sleep_for(options.signal_delay);
+      send(c, options);
+      signal_sent = true;
     }
     if (out_open && fds[0].revents != 0) {
       if (slow) {
@@ -170,7 +185,7 @@ outcome finish(const child& c, const run_options& options) {
     if (err_open && fds[1].revents != 0) {
       drain(c.err, result.err, err_open, 4096);
     }
-    if (!signal_sent && result.out.find('\n') != std::string::npos) {
+    if (!signal_sent && c.watch < 0 && result.out.find('\n') != std::string::npos) {
       send(c, options);
       signal_sent = true;
     }
@@ -179,6 +194,9 @@ outcome finish(const child& c, const run_options& options) {
     ::close(c.out);
   }
   ::close(c.err);
+  if (c.watch >= 0) {
+    ::close(c.watch);
+  }
 
   int status = 0;
   while (::waitpid(c.pid, &status, 0) < 0) {

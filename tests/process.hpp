@@ -2,6 +2,7 @@
 // can check standard output, standard error and the exit status byte for byte.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,6 +30,10 @@ struct run_options {
   std::int64_t file_size_limit = -1;  // the child's RLIMIT_FSIZE in bytes; -1 leaves it be
   int signal = 0;  // when not 0, sent to the child once a whole line of its output arrived
   sent_by how = sent_by::kill;
+  // When not empty, `signal` is sent instead `signal_delay` after the first file is created in
+  // this folder (watched from before the child starts).
+  std::string signal_on_file_in;
+  std::chrono::microseconds signal_delay{0};
   int cpu_seconds = 0;  // when not 0, the child's RLIMIT_CPU, so that a hang ends by SIGXCPU
 };
 

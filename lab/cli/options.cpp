@@ -5,6 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -13,8 +14,11 @@
 #include <system_error>
 #include <vector>
 
+#include "lab/cli/key_options.hpp"
+#include "lab/cli/values.hpp"
 #include "lab/errors.hpp"
 #include "lab/io/output.hpp"
+#include "lab/methods/registry.hpp"
 
 namespace velk_lab {
 
@@ -22,56 +26,10 @@ namespace {
 
 constexpr std::string_view default_methods = "sequential,binary1";
 constexpr std::string_view default_sizes = "10,100,1000,10000";
+constexpr std::string_view default_keys = "odd";
 constexpr int most_repetitions = 100000;
 constexpr double longest_min_time = 3600.0;
 constexpr std::int64_t most_searches = std::numeric_limits<std::int32_t>::max();
-
-constexpr std::int64_t thousand = 1000;
-constexpr std::int64_t million = 1000000;
-
-// The items of a comma-separated list, each without the blanks around it.
-std::vector<std::string_view> items_of(std::string_view list) {
-  std::vector<std::string_view> items;
-  for (;;) {
-    const std::size_t comma = list.find(',');
-    std::string_view item = list.substr(0, comma);
-    while (!item.empty() && item.front() == ' ') {
-      item.remove_prefix(1);
-    }
-    while (!item.empty() && item.back() == ' ') {
-      item.remove_suffix(1);
-    }
-    items.push_back(item);
-    if (comma == std::string_view::npos) {
-      return items;
-    }
-    list.remove_prefix(comma + 1);
-  }
-}
-
-// A whole number from 1 to `most`: decimal digits, then k (thousands) or M (millions) when
-// `suffixes`. None for anything else.
-std::optional<std::int64_t> count_of(std::string_view text, std::int64_t most, bool suffixes) {
-  std::int64_t scale = 1;
-  if (suffixes && !text.empty() && (text.back() == 'k' || text.back() == 'M')) {
-    scale = text.back() == 'k' ? thousand : million;
-    text.remove_suffix(1);
-  }
-  if (text.empty() ||
-      !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return std::nullopt;
-  }
-  std::int64_t value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error != std::errc() || end != text.data() + text.size() || value > most / scale) {
-    return std::nullopt;
-  }
-  value *= scale;
-  if (value < 1) {
-    return std::nullopt;
-  }
-  return value;
-}
 
 std::vector<std::string_view> words_of(std::string_view text) {
   std::vector<std::string_view> words;
@@ -87,13 +45,19 @@ std::vector<std::string_view> words_of(std::string_view text) {
   return words;
 }
 
-[[noreturn]] void refuse(std::string_view option, std::string_view value, std::string_view why) {
-  throw bad_input(fmt::format("{}: '{}' {}", option, value, why));
+// The names of the methods, or of the formats, as a list for the help and the errors.
+template <class Table>
+std::string names_of(const Table& table) {
+  std::vector<std::string_view> names;
+  for (const auto& entry : table) {
+    names.push_back(entry.name);
+  }
+  return fmt::format("{}", fmt::join(names, ", "));
 }
 
-std::vector<const method*> methods_of(std::string_view list) {
-  std::vector<const method*> chosen;
-  const auto add = [&](const method* m) {
+std::vector<const method_record*> methods_of(std::string_view list) {
+  std::vector<const method_record*> chosen;
+  const auto add = [&](const method_record* m) {
     if (std::find(chosen.begin(), chosen.end(), m) != chosen.end()) {
       refuse("--methods", m->name, "is given twice");
     }
@@ -101,19 +65,15 @@ std::vector<const method*> methods_of(std::string_view list) {
   };
   for (const std::string_view item : items_of(list)) {
     if (item == "all") {
-      for (const method& m : all_methods()) {
+      for (const method_record& m : all_methods()) {
         add(&m);
       }
       continue;
     }
-    const method* m = find_method(item);
+    const method_record* m = find_method(item);
     if (m == nullptr) {
-      std::vector<std::string_view> names;
-      for (const method& known : all_methods()) {
-        names.push_back(known.name);
-      }
       refuse("--methods", item,
-             fmt::format("is not a method (choose from {}, or all)", fmt::join(names, ", ")));
+             fmt::format("is not a method (choose from {}, or all)", names_of(all_methods())));
     }
     add(m);
   }
@@ -183,18 +143,45 @@ std::int32_t seed_of(std::string_view text) {
   return seed;
 }
 
-report_format format_of(std::string_view text) {
-  constexpr std::pair<std::string_view, report_format> formats[] = {
-      {"table", report_format::table},
-      {"csv", report_format::csv},
-      {"json", report_format::json},
-      {"markdown", report_format::markdown}};
-  for (const auto& [name, format] : formats) {
-    if (text == name) {
-      return format;
+// Every method of the plan must have a form at the width of every key set.
+void check_widths(const plan& measured) {
+  for (const key_set& set : measured.key_sets) {
+    for (const method_record* m : measured.methods) {
+      if ((set.bits == 32 ? m->prepare_32 == nullptr : m->prepare_64 == nullptr)) {
+        refuse("--methods", m->name,
+               fmt::format("has no {}-bit form, and the {} keys are {}-bit", set.bits, set.name,
+                           set.bits));
+      }
     }
   }
-  refuse("--format", text, "is not a format (choose from table, csv, json, markdown)");
+}
+
+const report_format* format_of(std::string_view text) {
+  const report_format* format = find_format(text);
+  if (format == nullptr) {
+    refuse("--format", text,
+           fmt::format("is not a format (choose from {})", names_of(report_formats())));
+  }
+  return format;
+}
+
+// The --methods help: each method with its summary, from the method table.
+std::string methods_help() {
+  std::string help = "comma-separated, or all:";
+  for (const method_record& m : all_methods()) {
+    help += fmt::format(" {} ({});", m.name, m.summary);
+  }
+  help.back() = '.';
+  return help;
+}
+
+// The --format help, from the format table.
+std::string formats_help() {
+  std::string help;
+  for (const report_format& f : report_formats()) {
+    help += fmt::format("{}{} ({})", help.empty() ? "" : ", ", f.name, f.summary);
+  }
+  return help;
 }
 
 constexpr std::string_view description =
@@ -207,12 +194,15 @@ constexpr std::string_view footer_text =
     "2r, not in it) it reports the mean comparisons of the half's searches, drawn as velk_ts "
     "draws them, and the exact mean over every target of the half; then the time per search in "
     "ns, wall clock and CPU, as the median of the repetitions with their min, max and median "
-    "absolute deviation, and the number of searches in each repetition; for eytzinger, which "
-    "searches a copy of the keys in breadth-first order, the time in ns of building that copy, "
-    "outside the timed searches.";
+    "absolute deviation, and the number of searches in each repetition; for a method that "
+    "searches a layout of its own built from the keys, the time in ns of building it, outside "
+    "the timed searches.";
 
 constexpr std::string_view exit_statuses =
-    "Exit status: 0 done, 1 a failure while running (nothing is written), 2 bad input.";
+    "Exit status: 0 done; 1 a failure while running (no file is changed); 2 bad input, an output "
+    "file that cannot be written among it (nothing is measured). An interrupt (SIGINT, SIGTERM, "
+    "SIGHUP) ends velk by that signal; each file then holds its old content or the whole new "
+    "report, and no new file is left beside it.";
 
 // Help text broken into lines of at most `width` characters at blanks; the help indents each
 // continuation line of an option's description under the first.
@@ -236,11 +226,53 @@ std::string wrapped(std::string_view text, std::size_t width) {
 constexpr std::size_t help_width = 100;
 constexpr std::size_t option_column = 26;
 
+// Whether a word of the command line reads as an option rather than a value: "-", then a letter
+// or another "-". A negative number ("--seed -5") is a value.
+bool looks_like_option(std::string_view word) {
+  return word.size() > 1 && word[0] == '-' &&
+         (word[1] == '-' || std::isalpha(static_cast<unsigned char>(word[1])) != 0);
+}
+
+// An option followed by another where its value should be has lost its value: the parser would
+// take the next option for it, and that option would be lost in turn. "--output=-x" still gives
+// a value that starts with "-".
+void refuse_missing_values(const CLI::App& app, int argc, const char* const* argv) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--") {
+      return;
+    }
+    const CLI::Option* option = app.get_option_no_throw(word);
+    if (option == nullptr || option->get_items_expected_max() == 0) {
+      continue;
+    }
+    const std::string_view next = argv[i + 1];
+    if (looks_like_option(next)) {
+      throw bad_input(fmt::format(
+          "{}: 1 required {} missing ('{}' is an option; for a value that starts with -, write "
+          "{}=VALUE)",
+          word, option->get_type_name(), next, word));
+    }
+    ++i;
+  }
+}
+
+// Each option once: a second value would silently take the place of the first, and the run
+// would measure or write something else than asked.
+void refuse_repeated_options(const CLI::App& app) {
+  for (const CLI::Option* option : app.get_options()) {
+    if (option->count() > 1) {
+      throw bad_input(
+          fmt::format("{}: given more than once (give each option once)", option->get_name()));
+    }
+  }
+}
+
 }  // namespace
 
 command parse_command_line(int argc, const char* const* argv) {
   CLI::App app{wrapped(description, help_width), "velk"};
-  app.footer(wrapped(footer_text, help_width) + "\n\n" + std::string(exit_statuses));
+  app.footer(wrapped(footer_text, help_width) + "\n\n" + wrapped(exit_statuses, help_width));
   app.get_formatter()->column_width(option_column);
   app.allow_extras();
   std::string methods_text(default_methods);
@@ -251,24 +283,29 @@ command parse_command_line(int argc, const char* const* argv) {
   std::string repetitions_text = std::to_string(defaults.repetitions);
   std::string min_time_text = fmt::format("{}", defaults.min_time);
   std::string seed_text;
-  std::string format_text = "table";
+  std::string format_text(report_formats().front().name);
   std::string output_text;
   std::string html_text;
+  std::string keys_text(default_keys);
+  std::string key_bits_text = "32";
+  std::string skew_text;
+  std::string save_keys_text;
   const auto add = [&app](const char* name, std::string& into, const char* type,
                           const std::string& help) {
     return app.add_option(name, into, wrapped(help, help_width - option_column))
         ->type_name(type)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   };
-  add("--methods", methods_text, "LIST",
-      "comma-separated: sequential, binary1, recbinary1, binary2, recbinary2 (the library's "
-      "textbook searches), branchless, eytzinger, interpolation, exponential (the searches "
-      "used in practice today), each with its counting rule; std-find, std-lower-bound "
-      "(uncounted baselines on the same entries and targets); or all")
-      ->default_str(std::string(default_methods));
+  add("--methods", methods_text, "LIST", methods_help())->default_str(std::string(default_methods));
+  add("--keys", keys_text, "LIST", key_kinds_help())->default_str(std::string(default_keys));
+  add("--key-bits", key_bits_text, "BITS",
+      "the width of the keys the lab makes and of text key files: 32 or 64 (a binary key file "
+      "has its own)")
+      ->default_str(key_bits_text);
   add("--sizes", sizes_text, "LIST",
-      fmt::format("comma-separated list sizes, each from 1 to {} entries, with an optional k "
-                  "(thousand) or M (million); as much as memory allows",
+      fmt::format("comma-separated list sizes, each from 1 to {} keys, with an optional k "
+                  "(thousand) or M (million); as much as memory allows (a key file: at most its "
+                  "own keys, evenly spread over it, and all of them by default)",
                   largest_size))
       ->default_str(std::string(default_sizes));
   add("--searches", searches_text, "N",
@@ -284,17 +321,25 @@ command parse_command_line(int argc, const char* const* argv) {
   add("--seed", seed_text, "N",
       "reset every generator with this 32-bit seed (default: none, each generator in its "
       "default state, as velk_ts)");
-  add("--format", format_text, "FORMAT", "table, csv, json (Google Benchmark's) or markdown")
-      ->default_str("table");
+  add("--skew", skew_text, "S",
+      "draw the successful targets Zipf-distributed with exponent S over the distinct keys, the "
+      "hot ones scattered over the list, and the unsuccessful ones likewise over the gaps "
+      "(default: uniform)");
+  add("--save-keys", save_keys_text, "FILE",
+      "also write the run's key set at its largest size to FILE in the binary key format, all or "
+      "nothing (the run must have one key set)");
+  add("--format", format_text, "FORMAT", formats_help())
+      ->default_str(std::string(report_formats().front().name));
   add("--output", output_text, "FILE",
       "write the report to FILE, all or nothing, instead of standard output");
   add("--html", html_text, "FILE",
       "also write a page for a browser to FILE, all or nothing: the context, charts of the "
-      "comparisons and of the time per search against list size (and of eytzinger's building "
-      "time), and every row");
+      "comparisons and of the time per search against list size (and of the building time of "
+      "the layouts that methods build), and every row");
   app.set_version_flag("--version", "velk " VELK_VERSION);
 
   command result;
+  refuse_missing_values(app, argc, argv);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
@@ -308,6 +353,7 @@ command parse_command_line(int argc, const char* const* argv) {
   } catch (const CLI::ParseError& error) {
     throw bad_input(error.what());
   }
+  refuse_repeated_options(app);
   for (const std::string& extra : app.remaining()) {
     if (extra == "--") {
       continue;
@@ -320,7 +366,27 @@ command parse_command_line(int argc, const char* const* argv) {
 
   options& chosen = result.settings;
   chosen.measured.methods = methods_of(methods_text);
-  chosen.measured.sizes = sizes_of(sizes_text);
+  const std::optional<int> key_bits =
+      app.count("--key-bits") > 0 ? std::optional<int>(key_bits_of(key_bits_text)) : std::nullopt;
+  const std::optional<std::vector<std::int32_t>> sizes =
+      app.count("--sizes") > 0 ? std::optional(sizes_of(sizes_text)) : std::nullopt;
+  chosen.measured.key_sets = key_sets_of(keys_text, key_bits, sizes, sizes_of(default_sizes));
+  check_widths(chosen.measured);
+  if (app.count("--skew") > 0) {
+    chosen.measured.skew = skew_of(skew_text);
+  }
+  if (app.count("--save-keys") > 0) {
+    if (chosen.measured.key_sets.size() != 1) {
+      refuse(
+          "--save-keys", save_keys_text,
+          fmt::format("needs one key set, and --keys gives {}", chosen.measured.key_sets.size()));
+    }
+    if (save_keys_text.empty()) {
+      refuse("--save-keys", save_keys_text, "is not a file name");
+    }
+    chosen.save_keys = save_keys_text;
+    chosen.measured.save_keys = true;
+  }
   if (app.count("--searches") > 0) {
     chosen.measured.searches = searches_of(searches_text);
   }

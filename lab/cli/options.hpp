@@ -4,16 +4,17 @@
 #include <optional>
 #include <string>
 
-#include "lab/measure/runner.hpp"
+#include "lab/measure/plan.hpp"
 #include "lab/report/reports.hpp"
 
 namespace velk_lab {
 
 struct options {
   plan measured;
-  report_format format = report_format::table;
-  std::optional<std::string> output;  // none: standard output
-  std::optional<std::string> html;    // the page with charts, written as well when given
+  const report_format* format = &report_formats().front();
+  std::optional<std::string> output;     // none: standard output
+  std::optional<std::string> html;       // the page with charts, written as well when given
+  std::optional<std::string> save_keys;  // the key set's largest size in the key file format
 };
 
 struct command {

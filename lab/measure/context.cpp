@@ -56,6 +56,23 @@ std::string processor_name() {
   return "";
 }
 
+// How a key set's keys and targets were made, so that another program could make them again.
+std::string key_set_words(const key_set& set, const plan& measured) {
+  const std::string seed =
+      measured.seed.has_value() ? fmt::format("seed {}", *measured.seed) : "seed 0 (none given)";
+  const bool velk_ts_targets =
+      set.kind != nullptr && set.kind->name == "odd" && !measured.skew.has_value();
+  const std::string targets =
+      velk_ts_targets ? "targets as velk_ts draws them" : "targets drawn from " + seed;
+  if (set.file != nullptr) {
+    return fmt::format("{}-bit keys of the {} file '{}', {} keys, FNV-1a {:016x}; {}", set.bits,
+                       set.file->text ? "text" : "binary", set.file->path, set.file->count(),
+                       set.file->checksum, targets);
+  }
+  return fmt::format("{}-bit keys, {}{}; {}", set.bits, set.kind->summary,
+                     set.kind->drawn ? " from " + seed : "", targets);
+}
+
 }  // namespace
 
 run_context gather_context(int argc, const char* const* argv, const plan& measured) {
@@ -75,6 +92,10 @@ run_context gather_context(int argc, const char* const* argv, const plan& measur
   context.seed = measured.seed;
   context.repetitions = measured.repetitions;
   context.min_time = measured.min_time;
+  context.skew = measured.skew;
+  for (const key_set& set : measured.key_sets) {
+    context.key_sets.push_back({set.name, set.bits, key_set_words(set, measured)});
+  }
   for (const char* const argument :
        std::span<const char* const>(argv, static_cast<std::size_t>(argc))) {
     context.command_line.emplace_back(argument);

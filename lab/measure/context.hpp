@@ -1,8 +1,8 @@
 // The context of a run: when, where, on what and how it was measured.
 #pragma once
 
+#include "lab/measure/plan.hpp"
 #include "lab/measure/results.hpp"
-#include "lab/measure/runner.hpp"
 
 namespace velk_lab {
 

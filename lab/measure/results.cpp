@@ -1,5 +1,7 @@
 #include "results.hpp"
 
+#include <fmt/core.h>
+
 #include <algorithm>
 #include <string_view>
 
@@ -13,6 +15,42 @@ bool plain_word(std::string_view word) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
            punctuation.find(c) != std::string_view::npos;
   });
+}
+
+bool is_control(char c) {
+  const auto byte = static_cast<unsigned char>(c);
+  constexpr unsigned char first_printable = 0x20;
+  constexpr unsigned char delete_byte = 0x7f;
+  return byte < first_printable || byte == delete_byte;
+}
+
+// `argument` in single quotes, each quote in it closed, escaped and opened again.
+std::string single_quoted(std::string_view argument) {
+  std::string quoted = "'";
+  for (const char c : argument) {
+    quoted += c == '\'' ? std::string_view("'\\''") : std::string_view(&c, 1);
+  }
+  return quoted + "'";
+}
+
+// `argument` in $'...', where escapes spell the control bytes on one line.
+std::string escaped_quoted(std::string_view argument) {
+  std::string quoted = "$'";
+  for (const char c : argument) {
+    if (c == '\n') {
+      quoted += "\\n";
+    } else if (c == '\t') {
+      quoted += "\\t";
+    } else if (c == '\\' || c == '\'') {
+      quoted += '\\';
+      quoted += c;
+    } else if (is_control(c)) {
+      quoted += fmt::format("\\x{:02x}", static_cast<unsigned char>(c));
+    } else {
+      quoted += c;
+    }
+  }
+  return quoted + "'";
 }
 
 }  // namespace
@@ -29,13 +67,11 @@ std::string command_line_text(const std::vector<std::string>& arguments) {
     }
     if (plain_word(argument)) {
       line += argument;
-      continue;
+    } else if (std::any_of(argument.begin(), argument.end(), is_control)) {
+      line += escaped_quoted(argument);
+    } else {
+      line += single_quoted(argument);
     }
-    line += '\'';
-    for (const char c : argument) {
-      line += c == '\'' ? std::string_view("'\\''") : std::string_view(&c, 1);
-    }
-    line += '\'';
   }
   return line;
 }

@@ -17,7 +17,9 @@ enum class half { successful, unsuccessful };
 std::string_view half_name(half which);
 
 // The arguments as one line that a POSIX shell reads back into the same arguments: each one
-// that holds anything but letters, digits and _ . / = , : + - in single quotes.
+// that holds anything but letters, digits and _ . / = , : + - in single quotes, or, when it
+// holds a control character (a line feed would split the line), in $'...' with \n, \t, \\,
+// \' and \xHH for the other control bytes.
 std::string command_line_text(const std::vector<std::string>& arguments);
 
 // Nanoseconds per search over the repetitions of one row.
@@ -33,22 +35,28 @@ struct time_summary {
 // One method on one list size, one half.
 struct row {
   std::string_view method;  // the method's name in the method table
-  std::int32_t size = 0;    // entries in the list, keys 1, 3, ..., 2 * size - 1
+  std::string_view keys;    // the key set's name
+  int key_bits = 32;        // the width of its keys
+  std::int32_t size = 0;    // keys in the list
   half which = half::successful;
   // Whether the method counts its comparisons; an uncounted baseline has no comparison figures.
   bool counted = false;
   // The half's searches (the targets velk_ts would draw) and their comparisons in all.
   std::int64_t searches = 0;
   std::int64_t comparisons = 0;
-  // The comparisons of searching every target of the half once: all `size` of them.
-  std::int64_t expected_comparisons = 0;
+  // The comparisons of searching every target of the half once, and how many targets those are;
+  // none where working it out would take too long.
+  std::optional<std::int64_t> expected_comparisons;
+  std::int64_t expected_targets = 0;
   // For a method that searches a layout of its own built from the list (the eytzinger order), the
   // wall time in ns of building it for this size, allocation included, outside the timed
   // searches: the median of up to `repetitions` builds, as many as fit in the minimum time and at
   // least one. Both halves search the same layout. None for the other methods.
   std::optional<double> layout_ns;
-  // Searches in each timed repetition, and the time per search of each repetition.
+  // Searches in each timed repetition (those of the last; a repetition that fell short of the
+  // minimum time was run again with more), and the searches and time per search of each.
   std::int64_t timed_searches = 0;
+  std::vector<std::int64_t> repetition_searches;
   std::vector<double> wall_ns;
   std::vector<double> cpu_ns;
   time_summary wall;
@@ -58,9 +66,21 @@ struct row {
   [[nodiscard]] double mean_comparisons() const {
     return static_cast<double>(comparisons) / static_cast<double>(searches);
   }
-  [[nodiscard]] double mean_expected_comparisons() const {
-    return static_cast<double>(expected_comparisons) / static_cast<double>(size);
+  // Whether the row has an expected mean to show.
+  [[nodiscard]] bool has_expected() const {
+    return counted && expected_comparisons.has_value() && expected_targets > 0;
   }
+  [[nodiscard]] double mean_expected_comparisons() const {
+    return static_cast<double>(expected_comparisons.value_or(0)) /
+           static_cast<double>(expected_targets);
+  }
+};
+
+// A key set of the run, as the context names it.
+struct key_set_context {
+  std::string name;
+  int bits = 32;
+  std::string made;  // how its keys and targets were made, in words
 };
 
 // Where and how the rows were measured.
@@ -75,7 +95,9 @@ struct run_context {
   std::string version;               // velk's version
   std::optional<std::int32_t> seed;  // none: every generator in its default state
   int repetitions = 0;
-  double min_time = 0.0;                  // seconds, the least time of each repetition
+  double min_time = 0.0;       // seconds, the least time of each repetition
+  std::optional<double> skew;  // the Zipf exponent of the targets; none: uniform
+  std::vector<key_set_context> key_sets;
   std::vector<std::string> command_line;  // the arguments as given, program name first
 };
 

@@ -40,7 +40,9 @@ bool same_values(const std::vector<const row*>& a, const std::vector<const row*>
       return false;
     }
     for (const row_value& value : taken) {
-      if (value(*a[i]) != value(*b[i])) {
+      const double x = value(*a[i]);
+      const double y = value(*b[i]);
+      if (x != y && !(std::isnan(x) && std::isnan(y))) {  // neither having a value is alike
         return false;
       }
     }
@@ -78,7 +80,9 @@ std::vector<series> series_of(std::span<const row> rows) {
 
 double list_size(const row& r) { return r.size; }
 double measured_mean(const row& r) { return r.mean_comparisons(); }
-double expected_mean(const row& r) { return r.mean_expected_comparisons(); }
+double expected_mean(const row& r) {
+  return r.has_expected() ? r.mean_expected_comparisons() : std::nan("");
+}
 double median_time(const row& r) { return r.wall.median; }
 double least_time(const row& r) { return r.wall.min; }
 double greatest_time(const row& r) { return r.wall.max; }

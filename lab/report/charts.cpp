@@ -27,12 +27,16 @@ constexpr std::string_view preferred_baseline = "std-lower-bound";
 
 // Whether positive values spanning more than `spread` from the least to the greatest read
 // better on a logarithmic axis, as a sequential search beside a binary one, whose line would
-// otherwise lie flat along the bottom. Only when every value is positive and finite.
+// otherwise lie flat along the bottom. Only when every value that is there (finite) is
+// positive.
 bool wants_log_axis(const std::vector<double>& values, double spread) {
   double least = 0.0;
   double greatest = 0.0;
   for (const double v : values) {
-    if (!std::isfinite(v) || v <= 0.0) {
+    if (!std::isfinite(v)) {
+      continue;
+    }
+    if (v <= 0.0) {
       return false;
     }
     least = least > 0.0 ? std::min(least, v) : v;
@@ -71,9 +75,10 @@ std::string half_panel(const chart_words& words, std::size_t side, const std::st
 }
 
 std::string comparisons_tooltip(const series& of, const row& r) {
-  return fmt::format("{}, {}, {}: {} comparisons measured, {} expected", name_of(of.key),
-                     entries(r.size), half_name(r.which), mean_cell(r.mean_comparisons()),
-                     mean_cell(r.mean_expected_comparisons()));
+  return fmt::format("{}, {}, {}: {} comparisons measured, {}", name_of(of.key), entries(r.size),
+                     half_name(r.which), mean_cell(r.mean_comparisons()),
+                     r.has_expected() ? mean_cell(r.mean_expected_comparisons()) + " expected"
+                                      : "none expected (too long to work out)");
 }
 
 // One half of the comparisons chart: for each method the expected mean dashed, the measured
@@ -268,7 +273,6 @@ std::string relative_chart(std::span<const row> rows) {
 
   const axis across = log_axis(values_of(all, {list_size}), 1.0, round_number);
   std::vector<double> ratios = values_of(all, {ratio});
-  std::erase_if(ratios, [](double v) { return !std::isfinite(v); });
   ratios.push_back(1.0);  // the baseline's own level stands on the axis whatever the others do
   constexpr double a_decade = 10;
   const axis up = wants_log_axis(ratios, a_decade) ? log_axis(ratios, 0.0, ratio_label)

@@ -1,35 +1,62 @@
 #include <fmt/core.h>
 
 #include <string>
+#include <variant>
 
+#include "lab/report/columns.hpp"
 #include "lab/report/reports.hpp"
 
 namespace velk_lab {
 
 namespace {
 
-constexpr std::string_view header =
-    "method,size,half,searches,comparisons,expected_comparisons,repetitions,timed_searches,"
-    "wall_ns_median,wall_ns_min,wall_ns_max,wall_mad_percent,"
-    "cpu_ns_median,cpu_ns_min,cpu_ns_max,cpu_mad_percent,layout_ns\n";
+// A field as RFC 4180 writes it: in double quotes, its own doubled, when it holds a comma, a
+// quote or a line break.
+std::string field(const std::string& text) {
+  if (text.find_first_of(",\"\r\n") == std::string::npos) {
+    return text;
+  }
+  std::string quoted = "\"";
+  for (const char c : text) {
+    quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+  }
+  return quoted + "\"";
+}
 
-// The shortest decimal that reads back as the same double.
-std::string exact(double value) { return fmt::format("{}", value); }
+// Numbers as the shortest decimal that reads back as the same value; nothing as an empty field.
+std::string field(const cell_value& value) {
+  if (const auto* text = std::get_if<std::string>(&value)) {
+    return field(*text);
+  }
+  if (const auto* count = std::get_if<std::int64_t>(&value)) {
+    return fmt::format("{}", *count);
+  }
+  if (const auto* number = std::get_if<double>(&value)) {
+    return fmt::format("{}", *number);
+  }
+  return "";
+}
 
 }  // namespace
 
-// Names hold no comma or quote, so no field is quoted. A baseline's comparison fields are empty,
-// and so is the layout time of a method that builds no layout.
 std::string csv_report(const run_context& /*context*/, std::span<const row> rows) {
-  std::string text(header);
+  std::string text;
+  for (const column& c : columns()) {
+    if (shows(c, for_csv)) {
+      text += (text.empty() ? "" : ",") + std::string(c.name);
+    }
+  }
+  text += '\n';
   for (const row& r : rows) {
-    text += fmt::format(
-        "{},{},{},{},{},{},{},{},{},{},{},{},{},{},{},{},{}\n", r.method, r.size,
-        half_name(r.which), r.searches, r.counted ? exact(r.mean_comparisons()) : "",
-        r.counted ? exact(r.mean_expected_comparisons()) : "", r.wall_ns.size(), r.timed_searches,
-        exact(r.wall.median), exact(r.wall.min), exact(r.wall.max), exact(r.wall.mad_percent),
-        exact(r.cpu.median), exact(r.cpu.min), exact(r.cpu.max), exact(r.cpu.mad_percent),
-        r.layout_ns.has_value() ? exact(*r.layout_ns) : "");
+    std::string line;
+    bool first = true;
+    for (const column& c : columns()) {
+      if (shows(c, for_csv)) {
+        line += (first ? "" : ",") + field(c.value(r));
+        first = false;
+      }
+    }
+    text += line + '\n';
   }
   return text;
 }

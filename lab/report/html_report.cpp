@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "lab/report/charts.hpp"
+#include "lab/report/columns.hpp"
 #include "lab/report/reports.hpp"
 #include "lab/report/svg.hpp"
 #include "lab/report/text_cells.hpp"
@@ -84,8 +85,16 @@ std::string context_section(const run_context& context) {
   out += entry("Build", fmt::format("{}, assertions {}", escaped(context.build_type),
                                     context.assertions ? "on" : "off"));
   out += entry("Seed", escaped(seed));
-  out += entry("Repetitions", fmt::format("{} timed repetitions of each row, each of at least {} s",
-                                          context.repetitions, context.min_time));
+  for (const key_set_context& set : context.key_sets) {
+    out += entry("Keys", fmt::format("<code>{}</code>: {}", escaped(set.name), escaped(set.made)));
+  }
+  if (context.skew.has_value()) {
+    out += entry("Targets", fmt::format("Zipf-skewed by {}", *context.skew));
+  }
+  out +=
+      entry("Repetitions", fmt::format("{} timed repetition{} of each row, each of at least {} s",
+                                       context.repetitions, context.repetitions == 1 ? "" : "s",
+                                       context.min_time));
   out += entry("Command line",
                "<code>" + escaped(command_line_text(context.command_line)) + "</code>");
   out += entry("Version", "velk " + escaped(context.version));
@@ -108,18 +117,19 @@ std::string rows_section(std::span<const row> rows) {
       "<table>\n<caption>One row per method, size and half. Comparisons are means per search; "
       "times are nanoseconds per search, the median of the repetitions with the least, the "
       "greatest and the median absolute deviation.</caption>\n<thead><tr>";
-  const std::span<const text_column> columns = text_columns();
-  for (const text_column& c : columns) {
-    out += fmt::format("<th scope=\"col\"{}>{}</th>", c.numeric ? " class=\"n\"" : "",
-                       escaped(c.heading));
+  for (const column& c : columns()) {
+    if (shows(c, for_people)) {
+      out += fmt::format("<th scope=\"col\"{}>{}</th>", c.numeric ? " class=\"n\"" : "",
+                         escaped(c.heading));
+    }
   }
   out += "</tr></thead>\n<tbody>\n";
   for (const row& r : rows) {
-    const std::vector<std::string> cells = text_cells(r);
     out += "<tr>";
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      out +=
-          fmt::format("<td{}>{}</td>", columns[i].numeric ? " class=\"n\"" : "", escaped(cells[i]));
+    for (const column& c : columns()) {
+      if (shows(c, for_people)) {
+        out += fmt::format("<td{}>{}</td>", c.numeric ? " class=\"n\"" : "", escaped(c.text(r)));
+      }
     }
     out += "</tr>\n";
   }

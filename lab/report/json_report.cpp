@@ -3,7 +3,9 @@
 #include <cstddef>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <variant>
 
+#include "lab/report/columns.hpp"
 #include "lab/report/reports.hpp"
 
 namespace velk_lab {
@@ -26,6 +28,12 @@ document context_of(const run_context& context) {
   out["seed"] = context.seed.has_value() ? document(*context.seed) : document(nullptr);
   out["repetitions"] = context.repetitions;
   out["min_time"] = context.min_time;
+  out["skew"] = context.skew.has_value() ? document(*context.skew) : document(nullptr);
+  document key_sets = document::array();
+  for (const key_set_context& set : context.key_sets) {
+    key_sets.push_back({{"name", set.name}, {"bits", set.bits}, {"made", set.made}});
+  }
+  out["key_sets"] = std::move(key_sets);
   out["command_line"] = command_line_text(context.command_line);
   return out;
 }
@@ -43,15 +51,22 @@ document entry_head(const std::string& name, const std::string& run_name, std::s
   return entry;
 }
 
-// The comparison figures and the layout's building time as Google Benchmark's user counters:
-// the same in every repetition, so their standard deviation is 0.
-void add_counters(document& entry, const row& r, bool deviation) {
-  if (r.counted) {
-    entry["comparisons"] = deviation ? 0.0 : r.mean_comparisons();
-    entry["expected_comparisons"] = deviation ? 0.0 : r.mean_expected_comparisons();
-  }
-  if (r.layout_ns.has_value()) {
-    entry["layout_ns"] = deviation ? 0.0 : *r.layout_ns;
+// The columns for json as fields of an entry: what names the row (text and whole numbers) as it
+// is; measured figures as Google Benchmark's user counters, the same in every repetition, so
+// that their standard deviation is 0.
+void add_columns(document& entry, const row& r, bool deviation) {
+  for (const column& c : columns()) {
+    if (!shows(c, for_json)) {
+      continue;
+    }
+    const cell_value value = c.value(r);
+    if (const auto* text = std::get_if<std::string>(&value)) {
+      entry[std::string(c.name)] = *text;
+    } else if (const auto* count = std::get_if<std::int64_t>(&value)) {
+      entry[std::string(c.name)] = *count;
+    } else if (const auto* number = std::get_if<double>(&value)) {
+      entry[std::string(c.name)] = deviation ? 0.0 : *number;
+    }
   }
 }
 
@@ -69,17 +84,18 @@ std::string json_report(const run_context& context, std::span<const row> rows) {
       ++family;
       instance = 0;
     }
-    const std::string run_name = fmt::format("{}/{}/{}", r.method, r.size, half_name(r.which));
+    const std::string run_name =
+        fmt::format("{}/{}/{}/{}", r.method, r.keys, r.size, half_name(r.which));
     const std::size_t repetitions = r.wall_ns.size();
     for (std::size_t k = 0; k < repetitions; ++k) {
       document entry = entry_head(run_name, run_name, family, instance, "iteration", repetitions);
       entry["repetition_index"] = k;
       entry["threads"] = 1;
-      entry["iterations"] = r.timed_searches;
+      entry["iterations"] = r.repetition_searches[k];
       entry["real_time"] = r.wall_ns[k];
       entry["cpu_time"] = r.cpu_ns[k];
       entry["time_unit"] = "ns";
-      add_counters(entry, r, false);
+      add_columns(entry, r, false);
       benchmarks.push_back(std::move(entry));
     }
     const struct {
@@ -99,7 +115,7 @@ std::string json_report(const run_context& context, std::span<const row> rows) {
       entry["real_time"] = aggregate.wall;
       entry["cpu_time"] = aggregate.cpu;
       entry["time_unit"] = "ns";
-      add_counters(entry, r, std::string_view(aggregate.name) == "stddev");
+      add_columns(entry, r, std::string_view(aggregate.name) == "stddev");
       benchmarks.push_back(std::move(entry));
     }
     ++instance;

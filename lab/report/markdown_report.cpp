@@ -2,10 +2,9 @@
 
 #include <iterator>
 #include <string>
-#include <vector>
 
+#include "lab/report/columns.hpp"
 #include "lab/report/reports.hpp"
-#include "lab/report/text_cells.hpp"
 
 namespace velk_lab {
 
@@ -13,15 +12,19 @@ namespace velk_lab {
 std::string markdown_report(const run_context& /*context*/, std::span<const row> rows) {
   std::string heading = "|";
   std::string alignment = "|";
-  for (const text_column& c : text_columns()) {
-    fmt::format_to(std::back_inserter(heading), " {} |", c.heading);
-    alignment += c.numeric ? "---:|" : "---|";
+  for (const column& c : columns()) {
+    if (shows(c, for_people)) {
+      fmt::format_to(std::back_inserter(heading), " {} |", c.heading);
+      alignment += c.numeric ? "---:|" : "---|";
+    }
   }
   std::string text = heading + "\n" + alignment + "\n";
   for (const row& r : rows) {
     std::string line = "|";
-    for (const std::string& cell : text_cells(r)) {
-      line += " " + cell + " |";
+    for (const column& c : columns()) {
+      if (shows(c, for_people)) {
+        line += " " + c.text(r) + " |";
+      }
     }
     text += line + "\n";
   }

@@ -4,12 +4,11 @@
 
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "lab/measure/results.hpp"
 
 namespace velk_lab {
-
-enum class report_format { table, csv, json, markdown };
 
 // Aligned columns for a terminal, with the context above them.
 std::string table_report(const run_context& context, std::span<const row> rows);
@@ -29,7 +28,17 @@ std::string markdown_report(const run_context& context, std::span<const row> row
 // and every row as the table shows it.
 std::string html_report(const run_context& context, std::span<const row> rows);
 
-// The reporter of `format`.
-std::string report(report_format format, const run_context& context, std::span<const row> rows);
+// The format table: each format of --format, its name, what it is for and its reporter. The
+// options, the help and the errors read it.
+struct report_format {
+  std::string_view name;
+  std::string_view summary;
+  std::string (*write)(const run_context& context, std::span<const row> rows);
+};
+
+std::span<const report_format> report_formats();
+
+// The format of that name, or none.
+const report_format* find_format(std::string_view name);
 
 }  // namespace velk_lab

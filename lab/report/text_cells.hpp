@@ -1,28 +1,12 @@
-// What the table and the markdown reports show: the same columns, the same cells, for people to
-// read rather than for scripts.
+// How the reports for people write numbers and the run's context.
 #pragma once
 
-#include <span>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "lab/measure/results.hpp"
 
 namespace velk_lab {
-
-struct text_column {
-  std::string_view heading;  // with its unit
-  bool numeric;              // numbers are aligned on the right
-};
-
-std::span<const text_column> text_columns();
-
-// The cells of `r`, one per column: comparisons to four decimals at most (exact whenever the
-// searches are a divisor of 10000, as by default they are), "-" for a baseline's; times in ns
-// to three significant digits at least; spreads in percent to one decimal; the layout's
-// building time like the other times, "-" for a method that builds none.
-std::vector<std::string> text_cells(const row& r);
 
 // A mean of comparisons to four decimals at most, without trailing zeros: 2.3, 13.2874.
 std::string mean_cell(double mean);

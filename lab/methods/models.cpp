@@ -133,23 +133,25 @@ class binary2_counts final : public binary_counts {
 
 }  // namespace
 
-comparison_totals sequential_model(std::int32_t n) {
+comparison_totals sequential_model(std::int64_t n) {
   const std::int64_t size = n;
   return {size * (size + 1) / 2, size * size};
 }
 
 // Whole list: no target below the first key (the least is 2), one above the last (2n).
-comparison_totals binary1_model(std::int32_t n) {
+comparison_totals binary1_model(std::int64_t n) {
   binary1_counts counts;
-  return {counts.found(n), counts.missed(n, false, true)};
+  return {counts.found(static_cast<std::int32_t>(n)),
+          counts.missed(static_cast<std::int32_t>(n), false, true)};
 }
 
-comparison_totals binary2_model(std::int32_t n) {
+comparison_totals binary2_model(std::int64_t n) {
   binary2_counts counts;
-  return {counts.found(n), counts.missed(n, false, true)};
+  return {counts.found(static_cast<std::int32_t>(n)),
+          counts.missed(static_cast<std::int32_t>(n), false, true)};
 }
 
-comparison_totals branchless_model(std::int32_t n) {
+comparison_totals branchless_model(std::int64_t n) {
   const std::int64_t each = log2_up(n) + 1;
   return {each * n, each * n};
 }
@@ -161,7 +163,7 @@ comparison_totals branchless_model(std::int32_t n) {
 // gap below every key is left at 2^(floor(log2 n) + 1), after floor(log2 n) + 1 levels, and the
 // gap above every key at 2^m - 1 for the least 2^m above n + 1, after m - 1 levels; only a target
 // above every key makes no final test.
-comparison_totals eytzinger_model(std::int32_t n) {
+comparison_totals eytzinger_model(std::int64_t n) {
   const std::int64_t size = n;
   const std::int64_t every_gap = sum_of_log2_down(2 * size + 1) - sum_of_log2_down(size);
   const std::int64_t below_every_key = log2_down(size) + 1;
@@ -169,22 +171,11 @@ comparison_totals eytzinger_model(std::int32_t n) {
   return {every_gap - above_every_key + size, every_gap - below_every_key + size - 1};
 }
 
-// The target 2r - 1 between the ends 1 and 2n - 1 places the first probe exactly at r; its key is
-// not smaller, so r - 1 is left, and the target lies above both of its ends: the second probe
-// lands at r - 1, whose key is smaller, and the final test follows (r = 1 needs no second probe).
-// The target 2r, r < n, places the first probe at r, whose key is smaller; the second lands at
-// r + 1 and the final test follows. The target 2n is above the last key: one probe, no final test.
-// No two probes in a row leave more than half of the range, so none halves it.
-comparison_totals interpolation_model(std::int32_t n) {
-  const std::int64_t size = n;
-  return {3 * size - 1, 3 * size - 2};
-}
-
 // Bracket i holds the positions after 2^i / 2 up to 2^i (or n): the targets whose lowest key not
 // smaller lies there cost the galloping tests of the powers of two up to 2^i that lie below n,
 // the halving steps of the bracket's size, and the final test. The key r lies in the bracket of
 // position r; the target 2r in that of position r + 1, and 2n in the last bracket.
-comparison_totals exponential_model(std::int32_t n) {
+comparison_totals exponential_model(std::int64_t n) {
   const std::int64_t size = n;
   comparison_totals totals;
   for (std::int64_t bound = 1, galloping = 0;; bound *= 2) {
@@ -199,13 +190,5 @@ comparison_totals exponential_model(std::int32_t n) {
     }
   }
 }
-
-std::int32_t sequential_bound(std::int32_t n) { return n; }
-std::int32_t binary1_bound(std::int32_t n) { return log2_up(n) + 1; }
-std::int32_t binary2_bound(std::int32_t n) { return 2 * (log2_down(n) + 1); }
-std::int32_t branchless_bound(std::int32_t n) { return log2_up(n) + 1; }
-std::int32_t eytzinger_bound(std::int32_t n) { return log2_down(n) + 2; }
-std::int32_t interpolation_bound(std::int32_t n) { return 3 * log2_down(n) + 4; }
-std::int32_t exponential_bound(std::int32_t n) { return 2 * log2_up(n) + 1; }
 
 }  // namespace velk_lab

@@ -1,0 +1,282 @@
+// What the lab knows of a search method: the record that `add_method` makes from a method's class
+// template, and the form in which the runner builds, searches and times it at one key width.
+// Methods are written against lab.hpp; this header is what that one builds on.
+#pragma once
+
+#include <concepts>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace velk_lab {
+
+// What a search gives: whether the target is among the keys and, when it is, the position of its
+// lowest occurrence, counting from 1 (the key at index i of the span is at position i + 1).
+struct answer {
+  bool found = false;
+  std::int64_t position = 0;
+};
+
+// The comparisons a counted search makes: it adds one for each comparison its rule counts.
+class counter {
+ public:
+  void add(std::int64_t comparisons) { value_ += comparisons; }
+  counter& operator++() {
+    ++value_;
+    return *this;
+  }
+  [[nodiscard]] std::int64_t value() const { return value_; }
+
+ private:
+  std::int64_t value_ = 0;
+};
+
+// Comparisons summed over every target of a half, each searched once.
+struct comparison_totals {
+  std::int64_t successful = 0;
+  std::int64_t unsuccessful = 0;
+
+  friend bool operator==(const comparison_totals&, const comparison_totals&) = default;
+};
+
+// One search as the runner checks and counts it.
+struct counted_answer {
+  bool found = false;
+  std::int64_t position = 0;
+  std::int64_t comparisons = 0;  // 0 for a method that does not count
+};
+
+// A stream of targets for the timed searches, and one tally per target, to which each search
+// adds its position when it finds the target and -1 when it does not: every result is kept, so
+// that no search can be left out by the compiler, and checked once the clock has stopped.
+template <class Key>
+struct search_stream {
+  std::span<const Key> targets;
+  std::span<std::int64_t> tally;
+};
+
+// A method made ready on one run of ascending keys: its layout, if it builds one, is built.
+template <class Key>
+class prepared {
+ public:
+  prepared() = default;
+  prepared(const prepared&) = delete;
+  prepared& operator=(const prepared&) = delete;
+  prepared(prepared&&) = delete;
+  prepared& operator=(prepared&&) = delete;
+  virtual ~prepared() = default;
+
+  // The bytes of the layout the method built, 0 when it searches the keys as they are.
+  [[nodiscard]] virtual std::size_t bytes() const = 0;
+  // One search, with the comparisons of the counted form when the method has one.
+  [[nodiscard]] virtual counted_answer search(Key target) const = 0;
+  // `count` searches from index `start` of the stream on, going round to its beginning at the
+  // end, each adding its result to the target's tally. The search is a direct call here.
+  virtual void timed(const search_stream<Key>& stream, std::size_t start,
+                     std::int64_t count) const = 0;
+};
+
+// The key widths of the lab.
+template <class Key>
+concept lab_key = std::same_as<Key, std::uint32_t> || std::same_as<Key, std::uint64_t>;
+
+// What a method's class template gives at one key width. It is constructed from the keys (that
+// is where a method builds a layout of its own) and searches them by one of two forms: the plain
+// `search(target)` or the counted `search(target, counter)`, or both.
+template <template <class> class Method, class Key>
+concept method_at = lab_key<Key> && requires {
+  typename Method<Key>;
+} && std::constructible_from<Method<Key>, std::span<const Key>> &&(
+    requires(const Method<Key>& m, Key target) {
+      { m.search(target) } -> std::same_as<answer>;
+    } ||
+    requires(const Method<Key>& m, Key target, counter& counted) {
+      { m.search(target, counted) } -> std::same_as<answer>;
+    });
+
+template <class M, class Key>
+concept has_plain_search = requires(const M& m, Key target) {
+  { m.search(target) } -> std::same_as<answer>;
+};
+template <class M, class Key>
+concept has_counted_search = requires(const M& m, Key target, counter& counted) {
+  { m.search(target, counted) } -> std::same_as<answer>;
+};
+template <class M>
+concept builds_layout = requires(const M& m) {
+  { m.bytes() } -> std::convertible_to<std::size_t>;
+};
+template <class M>
+concept states_bound = requires(std::int64_t n) {
+  { M::bound(n) } -> std::convertible_to<std::int64_t>;
+};
+template <class M>
+concept estimates_bytes = requires(std::int64_t n) {
+  { M::bytes_for(n) } -> std::convertible_to<std::size_t>;
+};
+template <class M>
+concept finds_any_occurrence = M::any_occurrence;
+template <class M>
+concept has_model = requires(std::int64_t n) {
+  { M::model(n) } -> std::same_as<comparison_totals>;
+};
+
+// A method's class template at one key width, behind the runner's form.
+template <class M, class Key>
+class prepared_method final : public prepared<Key> {
+ public:
+  explicit prepared_method(std::span<const Key> keys) : method_(keys) {}
+
+  [[nodiscard]] std::size_t bytes() const override {
+    if constexpr (builds_layout<M>) {
+      return static_cast<std::size_t>(method_.bytes());
+    } else {
+      return 0;
+    }
+  }
+
+  [[nodiscard]] counted_answer search(Key target) const override {
+    if constexpr (has_counted_search<M, Key>) {
+      counter counted;
+      const answer a = method_.search(target, counted);
+      return {a.found, a.position, counted.value()};
+    } else {
+      const answer a = method_.search(target);
+      return {a.found, a.position, 0};
+    }
+  }
+
+  void timed(const search_stream<Key>& stream, std::size_t start,
+             std::int64_t count) const override {
+    const std::size_t length = stream.targets.size();
+    std::size_t at = start;
+    for (std::int64_t i = 0; i < count; ++i) {
+      const answer a = one(stream.targets[at]);
+      stream.tally[at] += a.found ? a.position : -1;
+      at = at + 1 == length ? 0 : at + 1;
+    }
+  }
+
+ private:
+  // The plain form when there is one: it is what a program would call.
+  answer one(Key target) const {
+    if constexpr (has_plain_search<M, Key>) {
+      return method_.search(target);
+    } else {
+      counter unused;
+      return method_.search(target, unused);
+    }
+  }
+
+  M method_;
+};
+
+template <class Key>
+using prepare_function = std::unique_ptr<prepared<Key>> (*)(std::span<const Key> keys);
+
+// Everything the lab knows of one method.
+struct method_record {
+  std::string name;
+  std::string summary;
+  bool counted = false;  // has a counted form; a method without one is an uncounted baseline
+  bool builds = false;   // builds a layout of its own: its bytes and building time are reported
+  // The most comparisons one search of n keys counts, for any keys and target; none: no bound.
+  std::int64_t (*bound)(std::int64_t n) = nullptr;
+  // The comparisons of searching each of n distinct keys once and one value above each once
+  // (the keys 1, 3, ..., 2n - 1 with the targets 1..2n, or any keys with the same positions);
+  // none: the lab searches every target once instead.
+  comparison_totals (*model)(std::int64_t n) = nullptr;
+  // The bytes of the layout it builds for n keys of 32 and of 64 bits, as far as they can be
+  // known before building; none where the method does not say.
+  std::size_t (*bytes_for_32)(std::int64_t n) = nullptr;
+  std::size_t (*bytes_for_64)(std::int64_t n) = nullptr;
+  // Whether a search may give any position of the target's key rather than the lowest.
+  bool any_occurrence = false;
+  prepare_function<std::uint32_t> prepare_32 = nullptr;  // none: no 32-bit form
+  prepare_function<std::uint64_t> prepare_64 = nullptr;  // none: no 64-bit form
+
+  [[nodiscard]] bool baseline() const { return !counted; }
+
+  // The estimate of the layout's bytes for n keys of `bits` bits, or none.
+  [[nodiscard]] std::optional<std::size_t> layout_bytes(int bits, std::int64_t n) const {
+    const auto estimate = bits == 32 ? bytes_for_32 : bytes_for_64;
+    return estimate == nullptr ? std::nullopt : std::optional<std::size_t>(estimate(n));
+  }
+
+  template <lab_key Key>
+  [[nodiscard]] prepare_function<Key> prepare() const {
+    if constexpr (std::same_as<Key, std::uint32_t>) {
+      return prepare_32;
+    } else {
+      return prepare_64;
+    }
+  }
+};
+
+// The form of `Method` at width `Key`, or none where the method has no form at that width.
+template <template <class> class Method, class Key>
+constexpr prepare_function<Key> preparer() {
+  if constexpr (method_at<Method, Key>) {
+    return [](std::span<const Key> keys) -> std::unique_ptr<prepared<Key>> {
+      return std::make_unique<prepared_method<Method<Key>, Key>>(keys);
+    };
+  } else {
+    return nullptr;
+  }
+}
+
+// The layout's bytes that `Method` states at width `Key`, or none.
+template <template <class> class Method, class Key>
+constexpr auto bytes_estimate() -> std::size_t (*)(std::int64_t) {
+  if constexpr (method_at<Method, Key>) {
+    if constexpr (estimates_bytes<Method<Key>>) {
+      return [](std::int64_t n) { return static_cast<std::size_t>(Method<Key>::bytes_for(n)); };
+    }
+  }
+  return nullptr;
+}
+
+// Names Method<Key> only when asked, so that a method without a form at one width can be chosen
+// at the other.
+template <template <class> class Method, class Key>
+struct at_width {
+  using type = Method<Key>;
+};
+
+// The record of `Method`. Its properties are read at whichever width it has a form.
+template <template <class> class Method>
+method_record record_of(std::string_view name, std::string_view summary) {
+  static_assert(method_at<Method, std::uint32_t> || method_at<Method, std::uint64_t>,
+                "a method is a class template over the key type, constructed from a "
+                "std::span<const Key> of the keys, with answer search(Key) const or "
+                "answer search(Key, counter&) const at 32 or 64 bits");
+  using key = std::conditional_t<method_at<Method, std::uint32_t>, std::uint32_t, std::uint64_t>;
+  using any = typename at_width<Method, key>::type;
+  method_record record;
+  record.name = name;
+  record.summary = summary;
+  record.counted = has_counted_search<any, key>;
+  record.builds = builds_layout<any>;
+  if constexpr (states_bound<any>) {
+    record.bound = [](std::int64_t n) { return static_cast<std::int64_t>(any::bound(n)); };
+  }
+  if constexpr (has_model<any>) {
+    record.model = [](std::int64_t n) { return any::model(n); };
+  }
+  record.bytes_for_32 = bytes_estimate<Method, std::uint32_t>();
+  record.bytes_for_64 = bytes_estimate<Method, std::uint64_t>();
+  record.any_occurrence = finds_any_occurrence<any>;
+  record.prepare_32 = preparer<Method, std::uint32_t>();
+  record.prepare_64 = preparer<Method, std::uint64_t>();
+  return record;
+}
+
+// Adds a record to the lab's methods, after velk's own. A name that another method has is
+// refused when the lab runs.
+void register_method(method_record record);
+
+}  // namespace velk_lab

@@ -1,0 +1,222 @@
+// velk's own methods, each a record made from a small class over the library's algorithms and
+// registered as any program registers its own. Adding a method is its search in search/ and one
+// class and one line here.
+#include <algorithm>
+#include <cstdint>
+#include <span>
+
+#include "lab/lab.hpp"
+#include "lab/methods/models.hpp"
+#include "lab/methods/registry.hpp"
+#include "search/algorithms.hpp"
+#include "search/eytzinger.hpp"
+#include "search/modern.hpp"
+
+namespace velk_lab {
+
+namespace {
+
+namespace algorithms = velk_sr::algorithms;
+
+// The library's result as the lab takes it, its comparisons added to the counter.
+answer counted(const algorithms::counted_search& result, counter& comparisons) {
+  comparisons.add(result.comparisons);
+  return {result.found, result.location};
+}
+
+std::int32_t size_of(std::span<const std::uint32_t> keys) {
+  return static_cast<std::int32_t>(keys.size());
+}
+std::int32_t size_of(std::span<const std::uint64_t> keys) {
+  return static_cast<std::int32_t>(keys.size());
+}
+
+// The bounds as the algorithms' headers give them, for the sizes the lab measures.
+template <std::int32_t (*bound)(std::int32_t)>
+std::int64_t bound_of(std::int64_t n) {
+  return bound(static_cast<std::int32_t>(n));
+}
+
+template <class Key>
+class sequential {
+ public:
+  explicit sequential(std::span<const Key> keys) : keys_(keys) {}
+  answer search(Key target, counter& c) const {
+    return counted(algorithms::sequential(keys_, target), c);
+  }
+  static constexpr auto bound = bound_of<algorithms::sequential_bound>;
+  static constexpr auto model = sequential_model;
+
+ private:
+  std::span<const Key> keys_;
+};
+
+template <class Key>
+class binary1 {
+ public:
+  explicit binary1(std::span<const Key> keys) : keys_(keys) {}
+  answer search(Key target, counter& c) const {
+    return counted(algorithms::binary1(keys_, target), c);
+  }
+  static constexpr auto bound = bound_of<algorithms::binary1_bound>;
+  static constexpr auto model = binary1_model;
+
+ private:
+  std::span<const Key> keys_;
+};
+
+template <class Key>
+class recbinary1 {
+ public:
+  explicit recbinary1(std::span<const Key> keys) : keys_(keys) {}
+  answer search(Key target, counter& c) const {
+    return counted(algorithms::recbinary1(keys_, target, 1, size_of(keys_)), c);
+  }
+  static constexpr auto bound = bound_of<algorithms::binary1_bound>;
+  static constexpr auto model = binary1_model;
+
+ private:
+  std::span<const Key> keys_;
+};
+
+template <class Key>
+class binary2 {
+ public:
+  explicit binary2(std::span<const Key> keys) : keys_(keys) {}
+  answer search(Key target, counter& c) const {
+    return counted(algorithms::binary2(keys_, target), c);
+  }
+  static constexpr auto bound = bound_of<algorithms::binary2_bound>;
+  static constexpr auto model = binary2_model;
+  static constexpr bool any_occurrence = true;
+
+ private:
+  std::span<const Key> keys_;
+};
+
+template <class Key>
+class recbinary2 {
+ public:
+  explicit recbinary2(std::span<const Key> keys) : keys_(keys) {}
+  answer search(Key target, counter& c) const {
+    return counted(algorithms::recbinary2(keys_, target, 1, size_of(keys_)), c);
+  }
+  static constexpr auto bound = bound_of<algorithms::binary2_bound>;
+  static constexpr auto model = binary2_model;
+  static constexpr bool any_occurrence = true;
+
+ private:
+  std::span<const Key> keys_;
+};
+
+template <class Key>
+class branchless {
+ public:
+  explicit branchless(std::span<const Key> keys) : keys_(keys) {}
+  answer search(Key target, counter& c) const {
+    return counted(algorithms::branchless(keys_, target), c);
+  }
+  static constexpr auto bound = bound_of<algorithms::branchless_bound>;
+  static constexpr auto model = branchless_model;
+
+ private:
+  std::span<const Key> keys_;
+};
+
+template <class Key>
+class eytzinger {
+ public:
+  explicit eytzinger(std::span<const Key> keys) : layout_(keys) {}
+  answer search(Key target, counter& c) const {
+    return counted(algorithms::eytzinger(layout_, target), c);
+  }
+  [[nodiscard]] std::size_t bytes() const { return bytes_for(layout_.size()); }
+  static std::size_t bytes_for(std::int64_t n) {
+    return algorithms::eytzinger_layout<Key>::bytes_for(static_cast<std::size_t>(n));
+  }
+  static constexpr auto bound = bound_of<algorithms::eytzinger_bound>;
+  static constexpr auto model = eytzinger_model;
+
+ private:
+  algorithms::eytzinger_layout<Key> layout_;
+};
+
+template <class Key>
+class interpolation {
+ public:
+  explicit interpolation(std::span<const Key> keys) : keys_(keys) {}
+  answer search(Key target, counter& c) const {
+    return counted(algorithms::interpolation(keys_, target), c);
+  }
+  static constexpr auto bound = bound_of<algorithms::interpolation_bound>;
+
+ private:
+  std::span<const Key> keys_;
+};
+
+template <class Key>
+class exponential {
+ public:
+  explicit exponential(std::span<const Key> keys) : keys_(keys) {}
+  answer search(Key target, counter& c) const {
+    return counted(algorithms::exponential(keys_, target), c);
+  }
+  static constexpr auto bound = bound_of<algorithms::exponential_bound>;
+  static constexpr auto model = exponential_model;
+
+ private:
+  std::span<const Key> keys_;
+};
+
+// The baselines count nothing. They stay out of line like the library's algorithms, which live
+// in another unit: inlined into the timed loop, they would save a call per search that the
+// algorithms pay, and the difference would no longer be the cost of counting alone.
+template <class Key>
+[[gnu::noinline]] answer std_find_in(std::span<const Key> keys, Key target) {
+  const auto at = std::find(keys.begin(), keys.end(), target);
+  return {at != keys.end(), at - keys.begin() + 1};
+}
+
+template <class Key>
+[[gnu::noinline]] answer std_lower_bound_in(std::span<const Key> keys, Key target) {
+  const auto at = std::lower_bound(keys.begin(), keys.end(), target);
+  return {at != keys.end() && *at == target, at - keys.begin() + 1};
+}
+
+template <class Key>
+class std_find {
+ public:
+  explicit std_find(std::span<const Key> keys) : keys_(keys) {}
+  answer search(Key target) const { return std_find_in(keys_, target); }
+
+ private:
+  std::span<const Key> keys_;
+};
+
+template <class Key>
+class std_lower_bound {
+ public:
+  explicit std_lower_bound(std::span<const Key> keys) : keys_(keys) {}
+  answer search(Key target) const { return std_lower_bound_in(keys_, target); }
+
+ private:
+  std::span<const Key> keys_;
+};
+
+}  // namespace
+
+void register_builtin_methods() {
+  add_method<sequential>("sequential", "examines the keys from the first, many at a time");
+  add_method<binary1>("binary1", "halves the range to one key, then tests it for equality");
+  add_method<recbinary1>("recbinary1", "binary1 written as a recursion");
+  add_method<binary2>("binary2", "tests each probe for equality first and stops at a match");
+  add_method<recbinary2>("recbinary2", "binary2 written as a recursion");
+  add_method<branchless>("branchless", "halves a length without a branch, prefetching");
+  add_method<eytzinger>("eytzinger", "descends the keys laid out breadth-first");
+  add_method<interpolation>("interpolation", "probes where the target's value should lie");
+  add_method<exponential>("exponential", "gallops from the front, then halves the bracket");
+  add_method<std_find>("std-find", "std::find, an uncounted baseline");
+  add_method<std_lower_bound>("std-lower-bound", "std::lower_bound, an uncounted baseline");
+}
+
+}  // namespace velk_lab
