@@ -670,4 +670,33 @@ TEST(LabHtml, LegendTellsSixteenSeriesApartAndNamesTheOnesThatCoincide) {
   EXPECT_EQ(velk_lab::time_chart(twins).find(" = "), std::string::npos);
 }
 
+// A method on two key sets is two series, each named by its keys and each measured against the
+// baseline on the same keys.
+TEST(LabHtml, AMethodOnEachKeySetIsASeriesOfItsOwn) {
+  std::vector<row> rows;
+  for (const std::string_view keys : {"odd", "uniform"}) {
+    for (const std::int32_t n : {10, 1000}) {
+      const double slower = keys == "odd" ? 1 : 4;  // the uniform keys' baseline 4 times slower
+      rows.push_back(
+          measured_row("binary1", n, half::successful, true, std::int64_t{n} * 4, {30, 30, 30}));
+      rows.push_back(measured_row("std-lower-bound", n, half::successful, false, 0,
+                                  {15 * slower, 15 * slower, 15 * slower}));
+      rows[rows.size() - 2].keys = rows.back().keys = keys;
+    }
+  }
+  const std::string comparisons = velk_lab::comparisons_chart(rows);
+  EXPECT_NE(comparisons.find(">binary1 (odd keys)</li>"), std::string::npos);
+  EXPECT_NE(comparisons.find(">binary1 (uniform keys) = binary1 (odd keys)</li>"),
+            std::string::npos);
+  EXPECT_EQ(count_of(comparisons, " comparisons measured"), 4U);  // one marker a row
+  const std::string relative = velk_lab::relative_chart(rows);
+  EXPECT_NE(relative.find("<title>binary1 (odd keys), 1000 entries, successful: 2"),
+            std::string::npos);
+  EXPECT_NE(relative.find("<title>binary1 (uniform keys), 1000 entries, successful: 0.5"),
+            std::string::npos);
+  EXPECT_NE(relative.find(">std-lower-bound (uniform keys, baseline) = std-lower-bound (odd "
+                          "keys, baseline)</li>"),
+            std::string::npos);
+}
+
 }  // namespace

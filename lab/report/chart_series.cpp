@@ -52,9 +52,7 @@ bool same_values(const std::vector<const row*>& a, const std::vector<const row*>
 
 }  // namespace
 
-series_key key_of(const row& r) { return {r.method}; }
-
-std::string name_of(const series_key& key) { return std::string(key.method); }
+series_key key_of(const row& r) { return {r.method, r.keys, r.key_bits}; }
 
 std::vector<series> series_of(std::span<const row> rows) {
   std::vector<series> all;
@@ -63,13 +61,30 @@ std::vector<series> series_of(std::span<const row> rows) {
     auto at = std::find_if(all.begin(), all.end(), [&](const series& s) { return s.key == key; });
     if (at == all.end()) {
       const std::size_t index = all.size();
-      all.push_back(
-          {key, {colours[index % colours.size()], markers[index % markers.size()]}, r.counted, {}});
+      all.push_back({key,
+                     std::string(key.method),
+                     "",
+                     {colours[index % colours.size()], markers[index % markers.size()]},
+                     r.counted,
+                     {}});
       at = all.end() - 1;
     }
     at->halves[r.which == half::successful ? 0 : 1].push_back(&r);
   }
+  // A series is named by its keys too where they differ within the run.
+  const auto varies = [&](auto part) {
+    return std::any_of(all.begin(), all.end(),
+                       [&](const series& s) { return part(s.key) != part(all.front().key); });
+  };
+  const bool keys_vary = varies([](const series_key& k) { return k.keys; });
+  const bool bits_vary = varies([](const series_key& k) { return k.key_bits; });
   for (series& s : all) {
+    if (keys_vary || bits_vary) {
+      s.keys_said =
+          fmt::format("{}{}{} keys", keys_vary ? s.key.keys : "", keys_vary && bits_vary ? " " : "",
+                      bits_vary ? fmt::format("{}-bit", s.key.key_bits) : "");
+      s.name = fmt::format("{} ({})", s.key.method, s.keys_said);
+    }
     for (std::vector<const row*>& h : s.halves) {
       std::stable_sort(h.begin(), h.end(),
                        [](const row* a, const row* b) { return a->size < b->size; });
@@ -116,7 +131,7 @@ points points_of(const panel& p, const std::vector<const row*>& rows, const row_
 }
 
 std::string series_title(const series& s, std::size_t side, std::string_view what) {
-  return fmt::format("{}, {}: {}", name_of(s.key), half_name(sides.at(side)), what);
+  return fmt::format("{}, {}: {}", s.name, half_name(sides.at(side)), what);
 }
 
 std::string line_of(const panel& p, const series& s, std::size_t side, const row_value& value,
@@ -128,7 +143,7 @@ std::string line_of(const panel& p, const series& s, std::size_t side, const row
 std::string markers_of(const panel& p, const series& s, const std::vector<const row*>& rows,
                        std::string_view shown, const row_value& value, const row_test& hollow,
                        const tooltip_text& say) {
-  std::string out = fmt::format("<g><title>{}, {}</title>", escaped(name_of(s.key)), shown);
+  std::string out = fmt::format("<g><title>{}, {}</title>", escaped(s.name), shown);
   for (const row* r : rows) {
     const double v = value(*r);
     if (p.shows(v)) {
@@ -140,7 +155,11 @@ std::string markers_of(const panel& p, const series& s, const std::vector<const 
 }
 
 std::string shown_name(const series& s) {
-  return s.counted ? name_of(s.key) : fmt::format("{} (baseline)", name_of(s.key));
+  if (s.counted) {
+    return s.name;
+  }
+  return fmt::format("{} ({}{}baseline)", s.key.method, s.keys_said,
+                     s.keys_said.empty() ? "" : ", ");
 }
 
 std::vector<const series*> coinciding(const std::vector<series>& all,

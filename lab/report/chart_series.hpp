@@ -20,18 +20,21 @@
 
 namespace velk_lab {
 
-// What tells one series of a chart from another, and names it in the legend, the tooltips and
-// the descriptions. Whatever else comes to tell rows apart joins here, and every chart follows.
+// What tells one series of a chart from another: the method, and the keys it searched.
+// Whatever else comes to tell rows apart joins here, and every chart follows.
 struct series_key {
   std::string_view method;
+  std::string_view keys;
+  int key_bits = 0;
 
+  // Whether `other` searched the same keys.
+  [[nodiscard]] bool same_keys(const series_key& other) const {
+    return keys == other.keys && key_bits == other.key_bits;
+  }
   friend bool operator==(const series_key&, const series_key&) = default;
 };
 
 series_key key_of(const row& r);
-
-// The series' name: "binary1".
-std::string name_of(const series_key& key);
 
 // How one series is drawn in every chart, from its place among the run's series.
 struct look {
@@ -42,6 +45,11 @@ struct look {
 // The rows of one series, each half in ascending order of size.
 struct series {
   series_key key;
+  // As the legend, the tooltips and the descriptions name it: the method, with what its keys
+  // were where the run has keys of more than one kind: "binary1", "binary1 (uniform 64-bit
+  // keys)"; `keys_said` is that part alone, or empty.
+  std::string name;
+  std::string keys_said;
   look style;
   bool counted = false;
   std::array<std::vector<const row*>, 2> halves;
@@ -91,7 +99,8 @@ std::string markers_of(const panel& p, const series& s, const std::vector<const 
                        std::string_view shown, const row_value& value, const row_test& hollow,
                        const tooltip_text& say);
 
-// A series' name as the legend and the descriptions give it: a baseline says so.
+// A series' name as the legend and the descriptions give it: a baseline says so, as in
+// "std-lower-bound (baseline)" or "std-lower-bound (dense keys, baseline)".
 std::string shown_name(const series& s);
 
 // For each series, the earlier one whose every value of `taken` it equals, size by size on both

@@ -75,7 +75,7 @@ std::string half_panel(const chart_words& words, std::size_t side, const std::st
 }
 
 std::string comparisons_tooltip(const series& of, const row& r) {
-  return fmt::format("{}, {}, {}: {} comparisons measured, {}", name_of(of.key), entries(r.size),
+  return fmt::format("{}, {}, {}: {} comparisons measured, {}", of.name, entries(r.size),
                      half_name(r.which), mean_cell(r.mean_comparisons()),
                      r.has_expected() ? mean_cell(r.mean_expected_comparisons()) + " expected"
                                       : "none expected (too long to work out)");
@@ -129,9 +129,9 @@ std::string time_spread(const panel& p, const series& s, std::size_t side) {
 
 std::string time_tooltip(const series& of, const row& r) {
   return fmt::format(
-      "{}, {}, {}: median {} ns, {} to {} ns over {} repetitions{}", name_of(of.key),
-      entries(r.size), half_name(r.which), time_cell(r.wall.median), time_cell(r.wall.min),
-      time_cell(r.wall.max), r.wall_ns.size(),
+      "{}, {}, {}: median {} ns, {} to {} ns over {} repetitions{}", of.name, entries(r.size),
+      half_name(r.which), time_cell(r.wall.median), time_cell(r.wall.min), time_cell(r.wall.max),
+      r.wall_ns.size(),
       spread_widely(r) ? fmt::format(", spread widely ({:.1f}% of the median)", r.wall.mad_percent)
                        : "");
 }
@@ -253,22 +253,32 @@ std::string relative_chart(std::span<const row> rows) {
   if (all.size() < 2) {
     return "";
   }
-  const auto preferred = std::find_if(
-      all.begin(), all.end(), [](const series& s) { return s.key.method == preferred_baseline; });
-  const series& base = preferred == all.end() ? all.front() : *preferred;
-  const std::string base_name = name_of(base.key);
+  // Each row is measured against the baseline method's row on the same keys, size and half.
+  const std::string_view base_method =
+      std::any_of(all.begin(), all.end(),
+                  [](const series& s) { return s.key.method == preferred_baseline; })
+          ? preferred_baseline
+          : all.front().key.method;
+  const std::string base_name(base_method);
+  const auto base_of = [&](const row& r) -> const row* {
+    const series_key key = key_of(r);
+    const auto base = std::find_if(all.begin(), all.end(), [&](const series& s) {
+      return s.key.method == base_method && s.key.same_keys(key);
+    });
+    return base == all.end() ? nullptr : row_beside(*base, r);
+  };
   const row_value ratio = [&](const row& r) {
-    const row* b = row_beside(base, r);
+    const row* b = base_of(r);
     return b != nullptr && b->wall.median > 0.0 ? r.wall.median / b->wall.median : std::nan("");
   };
   const row_test hollow = [&](const row& r) {
-    const row* b = row_beside(base, r);
+    const row* b = base_of(r);
     return spread_widely(r) || (b != nullptr && spread_widely(*b));
   };
   const tooltip_text say = [&](const series& of, const row& r) {
-    return fmt::format("{}, {}, {}: {}× {}'s time (median {} ns against {} ns)", name_of(of.key),
+    return fmt::format("{}, {}, {}: {}× the time of {} (median {} ns against {} ns)", of.name,
                        entries(r.size), half_name(r.which), time_cell(ratio(r)), base_name,
-                       time_cell(r.wall.median), time_cell(row_beside(base, r)->wall.median));
+                       time_cell(r.wall.median), time_cell(base_of(r)->wall.median));
   };
 
   const axis across = log_axis(values_of(all, {list_size}), 1.0, round_number);
@@ -334,7 +344,7 @@ std::string layout_chart(std::span<const row> rows) {
     }
     body += markers_of(p, s, s.halves[0], "layout", layout_time, never,
                        [](const series& of, const row& r) {
-                         return fmt::format("{}, {}: the layout built in {}", name_of(of.key),
+                         return fmt::format("{}, {}: the layout built in {}", of.name,
                                             entries(r.size), duration_cell(*r.layout_ns));
                        });
   }
@@ -342,9 +352,9 @@ std::string layout_chart(std::span<const row> rows) {
       fmt::format("One panel. List size {}; time to build the layout {}.",
                   axis_span(across, round_number), axis_span(up, round_duration));
   for (const series& s : all) {
-    description += fmt::format(
-        " {}: {}.", name_of(s.key),
-        span_in_words(s.halves[0], [](const row& r) { return duration_cell(*r.layout_ns); }));
+    description += fmt::format(" {}: {}.", s.name, span_in_words(s.halves[0], [](const row& r) {
+                                 return duration_cell(*r.layout_ns);
+                               }));
   }
   const std::vector<const series*> twins = coinciding(all, {layout_time});
   return panels(panel_svg("layout", "Layout building time against list size", description, body) +

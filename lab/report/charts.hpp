@@ -30,8 +30,8 @@ std::string comparisons_chart(std::span<const row> rows);
 // dashed; a marker whose repetitions spread widely is hollow.
 std::string time_chart(std::span<const row> rows);
 
-// Each method's median time divided by the baseline's at the same size and half, where the
-// baseline is std-lower-bound when the run has it and the run's first method otherwise: up a
+// Each method's median time divided by the baseline's on the same keys, size and half, where
+// the baseline is std-lower-bound when the run has it and the run's first method otherwise: up a
 // logarithmic axis when the ratios span more than a decade, a linear one from 0 otherwise, 1
 // on it either way. A marker is hollow when the method's or the baseline's repetitions spread
 // widely. Empty when the run has a single method.
