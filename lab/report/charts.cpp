@@ -294,8 +294,8 @@ std::string relative_chart(std::span<const row> rows) {
       "relative", "Time relative to the baseline against list size",
       fmt::format("List size {}; time per search relative to {}'s {}.",
                   axis_span(across, round_number), base_name, axis_span(up, ratio_label)),
-      "Lines with markers: each method's median time divided by the baseline's at the same "
-      "size; hollow markers: the method's or the baseline's repetitions spread widely."};
+      "Lines with markers: each method's median time divided by the baseline's on the same "
+      "keys and size; hollow markers: the method's or the baseline's repetitions spread widely."};
   const panel p{across, up};
   std::string drawings;
   for (std::size_t side = 0; side < sides.size(); ++side) {
@@ -314,7 +314,8 @@ std::string relative_chart(std::span<const row> rows) {
                                               }) + twins_in_words(all, twins));
   }
   std::vector<legend_item> key{
-      {key_marker_sample(), fmt::format("median time ÷ {}'s at the same size", base_name)}};
+      {key_marker_sample(),
+       fmt::format("median time ÷ {}'s on the same keys and size", base_name)}};
   add_hollow_key(key, all, hollow, "the method's or the baseline's");
   add_baseline_key(key, all);
   return panels(drawings) + legend(series_items(all, twins), key);

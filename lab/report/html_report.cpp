@@ -167,7 +167,8 @@ constexpr std::string_view time_caption =
     "that the median is less sure.";
 
 constexpr std::string_view relative_caption =
-    "Each method's median time per search divided by the baseline's at the same size and half: "
+    "Each method's median time per search divided by the baseline's on the same keys, size and "
+    "half: "
     "std-lower-bound when the run has it, otherwise the run's first method, whose own line lies "
     "at 1. Below 1 is faster than the baseline. A hollow marker says that the method's or the "
     "baseline's repetitions spread widely (median absolute deviation above {}% of the median).";
