@@ -3,15 +3,18 @@
 
 Runs velk to write pages, opens each in headless Chromium through the DevTools protocol on a
 pipe, and checks that the page loads with no request leaving the file, that every method and
-size of the run appears in the rendered text, that each chart is a well-formed SVG document with
-a title and a description that reach the accessibility tree and its markers inside the drawing,
-that a screenshot is not blank and that the page prints.
+size of the run appears in the rendered text, that each chart's panel is a well-formed SVG
+document with a title and a description that reach the accessibility tree and its markers inside
+the drawing, and that the page prints. At a wide and a narrow window (1400 and 400 px) it takes a
+screenshot of the page (kept in the work folder) and checks that it is not blank, that no text
+renders under 10 px and that no two entries of a legend look alike (the same colour and the same
+marker).
 
     html_browser_test.py --velk VELK --chromium CHROMIUM --work FOLDER
-    html_browser_test.py --chromium CHROMIUM --screenshot OUT.png [--part ID] PAGE.html
+    html_browser_test.py --chromium CHROMIUM --screenshot OUT.png [--part ID] [--width PX] PAGE.html
 
 The second form only takes a screenshot of a page, or of one of its sections (comparisons,
-time, layout, rows), as the README's are made.
+time, relative, layout, rows), as the README's are made.
 Needs nothing but Python's standard library and Chromium; a tool that is missing fails the
 test with a line that says so.
 """
@@ -35,6 +38,9 @@ import zlib
 SVG = "{http://www.w3.org/2000/svg}"
 WAIT_SECONDS = 60
 VIEWPORT_WIDTH = 1100
+# The windows the page is looked at in: a desktop's and a telephone's.
+WIDTHS = (1400, 400)
+SMALLEST_TEXT_PX = 10
 
 
 class Failure(Exception):
@@ -153,16 +159,19 @@ class Browser:
             if "in time" not in str(stopped):
                 raise
 
-    def open_page(self):
+    def open_page(self, width=VIEWPORT_WIDTH):
         target = self.send("Target.createTarget", {"url": "about:blank"}, session=False)
         attached = self.send("Target.attachToTarget",
                              {"targetId": target["targetId"], "flatten": True}, session=False)
         self.session = attached["sessionId"]
         for domain in ("Page", "Network", "Runtime", "Log"):
             self.send(domain + ".enable")
+        self.set_width(width)
+
+    def set_width(self, width):
+        """Lays the page out again in a window `width` pixels wide."""
         self.send("Emulation.setDeviceMetricsOverride",
-                  {"width": VIEWPORT_WIDTH, "height": 900, "deviceScaleFactor": 1,
-                   "mobile": False})
+                  {"width": width, "height": 900, "deviceScaleFactor": 1, "mobile": False})
 
     def load(self, path):
         """Loads the file and gives its URL; the events from then on are the page's own."""
@@ -240,9 +249,10 @@ def png_pixels(data):
     return width, height, rows, channels
 
 
-def check_not_blank(png, name):
+def check_not_blank(png, name, least_width):
     width, height, rows, channels = png_pixels(png)
-    check(width >= 600 and height >= 600, f"{name}: the screenshot is only {width}x{height}")
+    check(width >= least_width and height >= 600,
+          f"{name}: the screenshot is only {width}x{height}")
     inked, colours = 0, set()
     for line in rows[::2]:
         for x in range(0, width * channels, channels * 2):
@@ -256,19 +266,23 @@ def check_not_blank(png, name):
 
 
 def check_svg_documents(html, name, expected):
-    """Each chart as velk wrote it parses as an XML document of its own."""
-    charts = re.findall(r"<svg\b.*?</svg>", html, flags=re.S)
-    check(len(charts) == expected, f"{name}: {len(charts)} charts, not {expected}")
-    for chart in charts:
+    """Each drawing as velk wrote it parses as an XML document of its own, and each of the
+    charts' panels has a title and a description."""
+    panels = 0
+    for drawing in re.findall(r"<svg\b.*?</svg>", html, flags=re.S):
         try:
-            root = ElementTree.fromstring(chart)
+            root = ElementTree.fromstring(drawing)
         except ElementTree.ParseError as error:
-            raise Failure(f"{name}: a chart is not well-formed XML: {error}") from error
-        check(root.tag == SVG + "svg", f"{name}: a chart's root is {root.tag}")
+            raise Failure(f"{name}: a drawing is not well-formed XML: {error}") from error
+        check(root.tag == SVG + "svg", f"{name}: a drawing's root is {root.tag}")
+        if root.get("class") != "chart":
+            continue
+        panels += 1
         for part in ("title", "desc"):
             element = root.find(SVG + part)
             check(element is not None and element.text and element.text.strip(),
                   f"{name}: a chart has no {part}")
+    check(panels == expected, f"{name}: {panels} panels, not {expected}")
 
 
 def check_no_request_leaves(browser, url, name):
@@ -285,29 +299,81 @@ def check_no_request_leaves(browser, url, name):
             raise Failure(f"{name}: an exception in the page: {params}")
 
 
-# What the browser shows of each chart: its size, and whether every marker (the elements with a
-# tooltip) lies inside the drawing.
+# What the browser shows of each chart's panel: its size, and whether every marker (a shape
+# placed by its translation, with a tooltip) lies inside the drawing.
 CHARTS_AS_SHOWN = """
-Array.from(document.querySelectorAll('svg')).map(svg => {
+Array.from(document.querySelectorAll('svg.chart')).map(svg => {
   const box = svg.getBoundingClientRect();
-  const view = svg.viewBox.baseVal;
-  const markers = Array.from(svg.querySelectorAll('circle, rect, path'))
+  const markers = Array.from(svg.querySelectorAll('path[transform]'))
       .filter(m => m.querySelector('title'));
   const outside = markers.filter(m => {
-    const b = m.getBBox();
-    return !(b.x >= 0 && b.y >= 0 && b.x + b.width <= view.width &&
-             b.y + b.height <= view.height);
+    const b = m.getBoundingClientRect();
+    return !(b.left >= box.left && b.top >= box.top && b.right <= box.right &&
+             b.bottom <= box.bottom);
   }).length;
   return {width: box.width, height: box.height, markers: markers.length, outside: outside};
 })
 """
 
+# The text the page renders smaller than the least readable size: SVG text at its font size
+# times the drawing's scale on the screen, the page's own at its computed size.
+SMALL_TEXT = """
+(() => {
+  const small = [];
+  const walker = document.createTreeWalker(document.body, NodeFilter.SHOW_TEXT);
+  for (let node = walker.nextNode(); node; node = walker.nextNode()) {
+    const element = node.parentElement;
+    if (!node.textContent.trim() || element.closest('title, desc')) continue;
+    const box = element.getBoundingClientRect();
+    if (box.width === 0 && box.height === 0) continue;
+    let size = parseFloat(getComputedStyle(element).fontSize);
+    if (element instanceof SVGElement) {
+      const m = element.getScreenCTM();
+      size *= Math.hypot(m.a, m.b);
+    }
+    if (size < LEAST) small.push(node.textContent.trim().slice(0, 40) + ' at ' +
+                                 size.toFixed(1) + ' px');
+  }
+  return small;
+})()
+""".replace("LEAST", str(SMALLEST_TEXT_PX))
 
-def check_page(browser, page, name, methods, sizes, charts, markers):
-    """`markers`: how many data markers the charts hold in all."""
+# Each legend's entries as the reader tells them apart: the colour and outline of their marker.
+LEGENDS = """
+Array.from(document.querySelectorAll('ul.legend.series')).map(list =>
+  Array.from(list.querySelectorAll('li')).map(item => {
+    const marker = item.querySelector('path[transform]');
+    return [item.textContent, marker.getAttribute('fill'), marker.getAttribute('d')];
+  }))
+"""
+
+
+
+def check_at_width(browser, name, width, work):
+    """The page laid out in a window `width` pixels wide: a screenshot that is not blank, no
+    text under the least readable size and no two legend entries alike."""
+    browser.set_width(width)
+    browser.settle(0.2)
+    shot = browser.screenshot()
+    with open(os.path.join(work, f"{name.replace(' ', '-')}-{width}.png"), "wb") as image:
+        image.write(shot)
+    check_not_blank(shot, f"{name} at {width} px", width)
+    small = browser.evaluate(SMALL_TEXT)
+    check(not small, f"{name} at {width} px: text under {SMALLEST_TEXT_PX} px: {small[:5]}")
+    for entries in browser.evaluate(LEGENDS):
+        looks = [(fill, outline) for _, fill, outline in entries]
+        for at, entry in enumerate(entries):
+            check(looks.index(looks[at]) == at,
+                  f"{name} at {width} px: the legend entry {entry[0]} looks like "
+                  f"{entries[looks.index(looks[at])][0]}")
+
+
+def check_page(browser, page, name, methods, sizes, panels, markers, work):
+    """`panels`: how many panels the charts have in all; `markers`: how many data markers they
+    hold."""
     with open(page, encoding="utf-8") as source:
         html = source.read()
-    check_svg_documents(html, name, charts)
+    check_svg_documents(html, name, panels)
     url = browser.load(page)
     check_no_request_leaves(browser, url, name)
 
@@ -320,30 +386,34 @@ def check_page(browser, page, name, methods, sizes, charts, markers):
     for heading in ("Comparisons per search", "Time per search", "Every row", "Command line"):
         check(heading in text,
               f"{name}: '{heading}' is not in the rendered text")
+    check((len(methods) > 1) == ("Time relative to a baseline" in text),
+          f"{name}: a chart of the time relative to a baseline for {len(methods)} methods")
 
     shown = browser.evaluate(CHARTS_AS_SHOWN)
-    check(len(shown) == charts, f"{name}: the browser shows {len(shown)} charts")
+    check(len(shown) == panels, f"{name}: the browser shows {len(shown)} panels")
     for chart in shown:
         check(chart["width"] > 300 and chart["height"] > 200, f"{name}: a chart is {chart}")
         check(chart["outside"] == 0, f"{name}: markers lie outside a chart: {chart}")
     drawn = sum(chart["markers"] for chart in shown)
     check(drawn == markers, f"{name}: {drawn} markers drawn, not {markers}")
 
-    # What a screen reader is given: each chart as an image named by its title and described
-    # by its description.
+    # What a screen reader is given: each panel as an image named by its title and described
+    # by its description; the legends' samples are hidden from it.
     tree = browser.send("Accessibility.getFullAXTree")["nodes"]
     images = [node for node in tree if node.get("role", {}).get("value") == "image"
               and not node.get("ignored")]
-    check(len(images) == charts, f"{name}: {len(images)} images in the accessibility tree")
+    check(len(images) == panels, f"{name}: {len(images)} images in the accessibility tree")
     for image in images:
         label = image.get("name", {}).get("value", "")
         described = image.get("description", {}).get("value", "")
-        check(label.endswith("against list size"), f"{name}: an image is named '{label}'")
+        check("against list size" in label, f"{name}: an image is named '{label}'")
         for method in methods:
-            if "Time" in label:
-                check(method in described, f"{name}: the time chart's description lacks {method}")
+            if label.startswith("Time"):
+                check(method in described, f"{name}: the panel '{label}' does not name {method}")
 
-    check_not_blank(browser.screenshot(), name)
+    for width in WIDTHS:
+        check_at_width(browser, name, width, work)
+    browser.set_width(VIEWPORT_WIDTH)
     printed = base64.b64decode(browser.send("Page.printToPDF", {"printBackground": True})["data"])
     check(printed.startswith(b"%PDF") and len(printed) > 10000, f"{name}: the page did not print")
 
@@ -370,16 +440,17 @@ def test(velk, chromium, work):
     quick = ["--min-time", "0.002", "--repetitions", "3"]
     # The whole page, written beside a csv report of the same rows.
     full, rows_file = os.path.join(work, "full.html"), os.path.join(work, "rows.csv")
-    run_velk(velk, ["--methods", "sequential,binary1,eytzinger,std-lower-bound", "--sizes",
-                    "1,10,100,1000,10000", *quick, "--format", "csv", "--output", rows_file,
-                    "--html", full])
+    run_velk(velk, ["--methods", "all", "--sizes", "1,10,100,1000,10000", *quick, "--format",
+                    "csv", "--output", rows_file, "--html", full])
     with open(rows_file, encoding="utf-8") as rows_text:
         rows = list(csv.DictReader(rows_text))
-    check(len(rows) == 4 * 5 * 2, f"the csv report has {len(rows)} rows")
     methods = list(dict.fromkeys(row["method"] for row in rows))
     sizes = list(dict.fromkeys(row["size"] for row in rows))
-    # A marker per counted row, per row, and per size whose layout was built.
-    markers = sum(1 for row in rows if row["comparisons"]) + len(rows) + len(
+    check(len(methods) > 8 and len(rows) == len(methods) * 5 * 2,
+          f"the csv report has {len(rows)} rows of {len(methods)} methods")
+    # A marker per counted row, per row twice (the time, and the time relative to the
+    # baseline), and per size whose layout was built.
+    markers = sum(1 for row in rows if row["comparisons"]) + 2 * len(rows) + len(
         {row["size"] for row in rows if row["layout_ns"]})
     # A single method at a single size, and that size 1; and a run of baselines alone.
     single, baseline = os.path.join(work, "single.html"), os.path.join(work, "baseline.html")
@@ -390,20 +461,20 @@ def test(velk, chromium, work):
         browser = Browser(chromium, profile)
         try:
             browser.open_page()
-            check_page(browser, full, "full page", methods, sizes, 3, markers)
-            check_page(browser, single, "one method at size 1", ["binary1"], ["1"], 2, 4)
-            check_page(browser, baseline, "baselines alone", ["std-find"], ["1000"], 1, 2)
+            check_page(browser, full, "full page", methods, sizes, 7, markers, work)
+            check_page(browser, single, "one method at size 1", ["binary1"], ["1"], 4, 4, work)
+            check_page(browser, baseline, "baselines alone", ["std-find"], ["1000"], 2, 2, work)
         except Failure as failed:
             raise Failure(f"{failed}\nChromium said:\n{browser.chromium_said()}") from failed
         finally:
             browser.close()
 
 
-def screenshot(chromium, page, out, part):
+def screenshot(chromium, page, out, part, width):
     with tempfile.TemporaryDirectory() as profile:
         browser = Browser(chromium, profile)
         try:
-            browser.open_page()
+            browser.open_page(width)
             browser.load(page)
             with open(out, "wb") as image:
                 image.write(browser.screenshot(part))
@@ -419,7 +490,9 @@ def main():
     parser.add_argument("--screenshot", metavar="OUT")
     parser.add_argument("--part", metavar="ID",
                         help="with --screenshot, only the section of that heading's id "
-                        "(comparisons, time, layout, rows)")
+                        "(comparisons, time, relative, layout, rows)")
+    parser.add_argument("--width", type=int, default=VIEWPORT_WIDTH, metavar="PX",
+                        help=f"with --screenshot, the window's width (default {VIEWPORT_WIDTH})")
     parser.add_argument("page", nargs="?")
     arguments = parser.parse_args()
     if arguments.screenshot is None and (arguments.velk is None or arguments.work is None):
@@ -429,7 +502,8 @@ def main():
     try:
         chromium = chromium_path(arguments.chromium)
         if arguments.screenshot:
-            screenshot(chromium, arguments.page, arguments.screenshot, arguments.part)
+            screenshot(chromium, arguments.page, arguments.screenshot, arguments.part,
+                       arguments.width)
         else:
             test(arguments.velk, chromium, arguments.work)
     except Failure as failed:

@@ -5,8 +5,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstring>
+#include <functional>
 #include <limits>
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lab/measure/statistics.hpp"
@@ -36,6 +40,11 @@ std::size_t count_of(const std::string& text, const std::string& part) {
     ++count;
   }
   return count;
+}
+
+// How many panels, each a drawing of its own, the markup holds.
+std::size_t panels_in(const std::string& text) {
+  return count_of(text, R"(<svg xmlns="http://www.w3.org/2000/svg" class="chart")");
 }
 
 TEST(LabChartAxes, RoundTicksOverAnyValues) {
@@ -229,8 +238,7 @@ TEST(LabHtml, PageHoldsTheContextBothChartsAndEveryRow) {
   EXPECT_NE(page.find("<title>velk: sequential, binary1, std-lower-bound at 10, 100, 1000, 10000 "
                       "entries</title>"),
             std::string::npos);
-  EXPECT_EQ(count_of(page, "<svg "), 2U);
-  EXPECT_EQ(count_of(page, "</svg>"), 2U);
+  EXPECT_EQ(panels_in(page), 3U * 2);  // comparisons, time, time relative to the baseline
   EXPECT_EQ(count_of(page, "<tr>"), rows.size() + 1);
   EXPECT_NE(
       page.find("<tr><td>binary1</td><td>odd</td><td class=\"n\">1000</td><td>unsuccessful</td>"),
@@ -250,23 +258,25 @@ TEST(LabHtml, ChartsDrawEveryRowWithItsMarkerAndSayWhatTheyShow) {
   const std::string comparisons = velk_lab::comparisons_chart(rows);
   const std::string time = velk_lab::time_chart(rows);
   for (const std::string* chart : {&comparisons, &time}) {
-    EXPECT_EQ(chart->rfind("<svg xmlns=\"http://www.w3.org/2000/svg\"", 0), 0U);
-    EXPECT_NE(chart->find("role=\"img\""), std::string::npos);
+    EXPECT_EQ(chart->rfind("<div class=\"panels\">\n<svg xmlns=\"http://www.w3.org/2000/svg\"", 0),
+              0U);
+    EXPECT_EQ(count_of(*chart, "role=\"img\""), 2U);
+    EXPECT_EQ(panels_in(*chart), 2U);
     expect_self_contained_and_finite(*chart);
   }
   // A marker with its tooltip per counted row, per row; the legend's markers have none.
   EXPECT_EQ(count_of(comparisons, " expected</title>"), 16U);
-  EXPECT_EQ(count_of(time, " repetitions</title>"), 24U);
+  EXPECT_EQ(count_of(time, " over 3 repetitions"), 24U);
   EXPECT_NE(comparisons.find("<title>binary1, 1000 entries, unsuccessful: 10 comparisons measured, "
                              "10 expected</title>"),
             std::string::npos);
   EXPECT_NE(time.find("<title>std-lower-bound, 10 entries, successful: median 15.0 ns, 14.0 to "
-                      "16.0 ns over 3 repetitions</title>"),
+                      "16.0 ns over 3 repetitions, spread widely (6.7% of the median)</title>"),
             std::string::npos);
   // n against log n: the comparisons go up a logarithmic axis; the baseline counts nothing and
   // is only in the time chart, dashed and named so.
-  EXPECT_NE(comparisons.find("<title id=\"comparisons-title\">Comparisons per search against list "
-                             "size</title>"),
+  EXPECT_NE(comparisons.find("<title id=\"comparisons-unsuccessful-title\">Comparisons per search "
+                             "against list size: unsuccessful searches</title>"),
             std::string::npos);
   EXPECT_NE(comparisons.find("List size from 10 to 10k on a logarithmic axis; comparisons per "
                              "search from 1 to 10k on a logarithmic axis."),
@@ -280,7 +290,7 @@ TEST(LabHtml, ChartsDrawEveryRowWithItsMarkerAndSayWhatTheyShow) {
   EXPECT_NE(time.find(" std-lower-bound (baseline), unsuccessful: 15.0 ns at 10 entries to 15.0 "
                       "ns at 10000 entries."),
             std::string::npos);
-  EXPECT_NE(time.find(">std-lower-bound (baseline)</text>"), std::string::npos);
+  EXPECT_NE(time.find(">std-lower-bound (baseline)</li>"), std::string::npos);
   EXPECT_EQ(count_of(time, "stroke-dasharray"), 2U + 2);  // both halves, legend, key
 
   // Binary search alone spans less than two decades: a linear axis from 0.
@@ -306,23 +316,24 @@ TEST(LabHtml, ARunOfOneSizeOneMethodOrBaselinesAloneStillGivesCharts) {
     EXPECT_EQ(count_of(*chart, "<polyline"), 0U);  // a single point draws no line
   }
   EXPECT_EQ(count_of(comparisons, " expected</title>"), 2U);
-  EXPECT_EQ(count_of(time, " repetitions</title>"), 2U);
+  EXPECT_EQ(count_of(time, " over 3 repetitions"), 2U);
   EXPECT_NE(comparisons.find("comparisons per search from 0 to 1 on a linear axis"),
             std::string::npos);
   EXPECT_NE(comparisons.find("binary1, successful: 1 at 1 entry."), std::string::npos);
   EXPECT_EQ(count_of(comparisons, "stroke-dasharray"), 2U + 1);  // both halves, the key
   EXPECT_NE(time.find("from 1 ns to 100 ns"), std::string::npos);
   EXPECT_EQ(count_of(time, "<polygon"), 0U);
-  EXPECT_EQ(count_of(time, "stroke-width=\"1.5\" fill=\"none\"/>"), 2U);  // a bar per half
+  EXPECT_EQ(count_of(time, "least to greatest repetition</title></path>"), 2U);  // a bar per half
 
   // Baselines alone count nothing: no comparisons chart, and the page says why.
   const std::vector<row> baseline{
       measured_row("std-find", 1000, half::successful, false, 0, {300, 290, 310}),
       measured_row("std-find", 1000, half::unsuccessful, false, 0, {600, 590, 610})};
   EXPECT_EQ(velk_lab::comparisons_chart(baseline), "");
+  EXPECT_EQ(velk_lab::relative_chart(baseline), "");  // a single method has nothing beside it
   const std::string page = velk_lab::html_report(sample_context(), baseline);
   expect_self_contained_and_finite(page);
-  EXPECT_EQ(count_of(page, "<svg "), 1U);
+  EXPECT_EQ(panels_in(page), 2U);
   EXPECT_NE(page.find("<p>No method of this run counts its comparisons.</p>"), std::string::npos);
 }
 
@@ -349,7 +360,7 @@ TEST(LabHtml, LayoutBuildingTimeHasAChartOfItsOwn) {
             std::string::npos);
   EXPECT_EQ(chart.find("binary1"), std::string::npos);
   const std::string page = velk_lab::html_report(sample_context(), rows);
-  EXPECT_EQ(count_of(page, "<svg "), 3U);
+  EXPECT_EQ(panels_in(page), 3U * 2 + 1);
   EXPECT_NE(page.find("<h2 id=\"layout\">Building the layout</h2>"), std::string::npos);
 }
 
@@ -361,6 +372,331 @@ TEST(LabHtml, MarkupIsEscapedInContentAndAttributes) {
     EXPECT_EQ(chart.find("<odd"), std::string::npos);
     EXPECT_NE(chart.find("&lt;odd &amp; &quot;name&quot;&gt;"), std::string::npos);
   }
+}
+
+// The page's panels read back as a reader's eye reads them: each axis from its labelled ticks,
+// each mark through the axes to a value, and that value against the row it stands for.
+// What `text` holds between the first `open` from `at` on and the next `close`; empty if none.
+std::string between(const std::string& text, const std::string& open, char close,
+                    std::size_t at = 0) {
+  const std::size_t start = text.find(open, at);
+  return start == std::string::npos
+             ? ""
+             : text.substr(start + open.size(),
+                           text.find(close, start + open.size()) - start - open.size());
+}
+
+struct mark {
+  std::string tag;
+  std::string attributes;
+  std::string title;  // or a text's content
+  [[nodiscard]] std::string operator[](const std::string& name) const {
+    return between(attributes, " " + name + "=\"", '"');
+  }
+};
+
+// Each panel's id and its shapes and texts, in order; the legends' samples are left out.
+std::vector<std::pair<std::string, std::vector<mark>>> panels_of(const std::string& page) {
+  std::vector<std::pair<std::string, std::vector<mark>>> out;
+  for (std::size_t at = page.find("class=\"chart\""); at != std::string::npos;
+       at = page.find("class=\"chart\"", at + 1)) {
+    const std::string panel = page.substr(at, page.find("</svg>", at) - at);
+    out.emplace_back(between(panel, "aria-labelledby=\"", '"'), std::vector<mark>{});
+    for (std::size_t tag = panel.find('<'); tag != std::string::npos;
+         tag = panel.find('<', tag + 1)) {
+      const std::size_t name_end = panel.find_first_of(" />", tag);
+      const std::string name = panel.substr(tag + 1, name_end - tag - 1);
+      if (name == "path" || name == "polyline" || name == "polygon" || name == "text") {
+        const std::size_t end = panel.find('>', tag);
+        const std::size_t content = end + 1 + (panel.compare(end + 1, 7, "<title>") == 0 ? 7 : 0);
+        out.back().second.push_back({name, panel.substr(name_end, end - name_end),
+                                     panel.substr(content, panel.find('<', content) - content)});
+      }
+    }
+  }
+  return out;
+}
+
+// What a title names: "binary1, 1000 entries, unsuccessful: ..." (a marker), "eytzinger, 10
+// entries: ..." (a layout's marker) or "binary1, successful: the median" (a line or band).
+struct named {
+  std::string method;
+  std::int32_t size = 0;  // none: 0
+  half which = half::successful;
+  std::string what;
+};
+
+// Nothing (no method) for a title that names no series.
+named named_in(const std::string& title) {
+  const std::size_t colon = title.find(": ");
+  if (colon == std::string::npos) {
+    return {};
+  }
+  named out{"", 0, half::successful, title.substr(colon + 2)};
+  std::istringstream parts(title.substr(0, colon));
+  std::getline(parts, out.method, ',');
+  for (std::string part; parts >> part;) {
+    if (std::isdigit(static_cast<unsigned char>(part[0])) != 0) {
+      out.size = std::stoi(part);
+    } else if (part == "unsuccessful") {
+      out.which = half::unsuccessful;
+    }
+  }
+  return out;
+}
+
+// A tick's label as its value: "1k", "10 µs", "0.5×".
+double label_value(const std::string& label) {
+  std::size_t used = 0;
+  const double number = std::stod(label, &used);
+  for (const auto& [unit, scale] :
+       {std::pair{"k", 1e3}, {"M", 1e6}, {"G", 1e9}, {" µs", 1e3}, {" ms", 1e6}, {" s", 1e9}}) {
+    if (label.substr(used).starts_with(unit)) {
+      return number * scale;
+    }
+  }
+  return number;
+}
+
+constexpr double drawn_tolerance = 0.15;  // coordinates are written to a tenth
+
+// An axis as its labelled ticks draw it: where a value stands on it, and whether the ticks are
+// spaced by their logarithm rather than by their value.
+struct drawn_axis {
+  std::function<double(double)> at;
+  bool logarithmic;
+};
+
+// The axis of the tick labels of class `kind`, placed by their `coordinate`: through its least
+// and greatest labels, by value or by logarithm as all its labels fit. Its values must grow
+// in the direction of `growth` (1: rightwards, -1: upwards).
+drawn_axis axis_of(const std::vector<mark>& marks, const std::string& kind,
+                   const std::string& coordinate, double growth) {
+  std::vector<std::pair<double, double>> ticks;
+  for (const mark& m : marks) {
+    if (m["class"] == kind) {
+      ticks.emplace_back(label_value(m.title), std::stod(m[coordinate]));
+    }
+  }
+  EXPECT_GE(ticks.size(), 3U) << kind;
+  std::sort(ticks.begin(), ticks.end());
+  const double low = ticks.front().first;
+  const double low_at = ticks.front().second;
+  const double high = ticks.back().first;
+  const double high_at = ticks.back().second;
+  const auto through = [=](bool logarithmic) {
+    const auto f = [=](double v) { return logarithmic ? std::log(v) : v; };
+    return [=](double v) {
+      return low_at + (f(v) - f(low)) / (f(high) - f(low)) * (high_at - low_at);
+    };
+  };
+  const auto miss = [&](bool logarithmic) {
+    double most = 0;
+    for (const auto& [value, at] : ticks) {
+      most = std::max(most, std::abs(through(logarithmic)(value) - at));
+    }
+    return most;
+  };
+  const bool logarithmic = low > 0 && miss(true) < miss(false);
+  EXPECT_LE(miss(logarithmic), drawn_tolerance) << kind;
+  EXPECT_GT((high_at - low_at) * growth, 0) << kind;
+  return {through(logarithmic), logarithmic};
+}
+
+// Two runs: n against log n beside a baseline that is not the first method, with a layout
+// (logarithmic comparisons and ratios); two methods of equal counts and no standard baseline
+// (linear comparisons and ratios).
+struct run_case {
+  std::vector<row> rows;
+  std::string baseline;
+  bool logarithmic;
+};
+
+std::vector<run_case> run_cases() {
+  std::vector<row> first = several_rows();
+  std::vector<row> second;
+  for (const row& r : first) {
+    if (r.method == "binary1") {
+      second.push_back(r);
+      second.push_back(measured_row("recbinary1", r.size, r.which, true, r.comparisons,
+                                    {r.wall.median * 1.3, r.wall.median * 1.2, 40}));
+    }
+  }
+  for (const std::int32_t n : {10, 1000, 10000}) {
+    for (const half which : {half::successful, half::unsuccessful}) {
+      first.push_back(measured_row("eytzinger", n, which, true, std::int64_t{n} * 4, {9, 10, 13}));
+      first.back().layout_ns = 40.0 * n;
+    }
+  }
+  for (std::vector<row>* rows : {&first, &second}) {
+    for (row& r : *rows) {  // the expected mean apart from the measured one
+      if (r.counted) {
+        r.expected_comparisons = r.comparisons + r.size;
+      }
+    }
+  }
+  return {{first, "std-lower-bound", true}, {second, "binary1", false}};
+}
+
+TEST(LabHtml, EveryMarkStandsForItsRowThroughAxesReadFromTheDrawing) {
+  for (const run_case& run : run_cases()) {
+    const std::vector<row>& rows = run.rows;
+    const std::string& baseline = run.baseline;
+    SCOPED_TRACE(baseline);
+    const auto find = [&](const std::string& method, std::int32_t size, half which) {
+      return std::find_if(rows.begin(), rows.end(), [&](const row& r) {
+        return r.method == method && r.size == size && r.which == which;
+      });
+    };
+    const auto ratio = [&](const row& r) {
+      return r.wall.median / find(baseline, r.size, r.which)->wall.median;
+    };
+    const auto spread = [](const row& r) { return r.wall.mad_percent > 5; };
+    const auto either_spread = [&](const row& r) {
+      return spread(r) || spread(*find(baseline, r.size, r.which));
+    };
+    const auto median = [](const row& r) { return r.wall.median; };
+    const auto layout = [](const row& r) { return r.layout_ns.value_or(0); };
+    const auto built = [](const row& r) { return r.layout_ns && r.which == half::successful; };
+    const std::function<bool(const row&)> never = [](const row&) { return false; };
+    const std::function<bool(const row&)> always = [](const row&) { return true; };
+    using value_of = std::function<double(const row&)>;
+    const value_of greatest = [](const row& r) { return r.wall.max; };
+    const value_of least = [](const row& r) { return r.wall.min; };
+    const value_of expected = &row::mean_expected_comparisons;
+    // Each chart: where its markers and lines stand, which rows it draws, which markers are
+    // hollow, whether its values go up a logarithmic axis; the markers found.
+    struct chart_meaning {
+      std::string chart;
+      value_of value;
+      std::function<bool(const row&)> drawn;
+      std::function<bool(const row&)> hollow;
+      bool logarithmic;
+      std::ptrdiff_t markers = 0;
+    } charts[] = {{"comparisons", &row::mean_comparisons, &row::counted, never, run.logarithmic},
+                  {"time", median, always, spread, true},
+                  {"relative", ratio, always, either_spread, run.logarithmic},
+                  {"layout", layout, built, never, true}};
+    for (const auto& [id, marks] : panels_of(velk_lab::html_report(sample_context(), rows))) {
+      SCOPED_TRACE(id);
+      const std::string& name = id;
+      chart_meaning& chart =
+          *std::find_if(std::begin(charts), std::end(charts),
+                        [&](const chart_meaning& c) { return name.starts_with(c.chart); });
+      const drawn_axis across = axis_of(marks, "tick-x", "x", 1);
+      const drawn_axis up = axis_of(marks, "tick-y", "y", -1);
+      EXPECT_TRUE(across.logarithmic);
+      const bool logarithmic = chart.logarithmic;
+      EXPECT_EQ(up.logarithmic, logarithmic);
+      for (const mark& m : marks) {
+        const named n = named_in(m.title);
+        if (m.tag == "text" || n.method.empty()) {
+          continue;
+        }
+        // The row a point stands for: the one its title names, or its series' row at its place.
+        const auto expect_at = [&](double x, double y, const auto& value) -> const row& {
+          auto r = rows.end();
+          for (const row& candidate : rows) {
+            if (n.size > 0 ? candidate.size == n.size
+                           : std::abs(across.at(candidate.size) - x) <= drawn_tolerance) {
+              r = find(n.method, candidate.size, n.which);
+            }
+          }
+          EXPECT_NE(r, rows.end()) << m.title;
+          const row& at = r == rows.end() ? rows.front() : *r;
+          EXPECT_NEAR(x, across.at(at.size), drawn_tolerance) << m.title;
+          EXPECT_NEAR(y, up.at(value(at)), drawn_tolerance) << m.title;
+          return at;
+        };
+        if (m.tag == "path" && n.size > 0) {
+          std::istringstream translation(m["transform"].substr(std::strlen("translate(")));
+          double x = 0;
+          double y = 0;
+          EXPECT_TRUE(translation >> x >> y) << m["transform"];
+          const row& r = expect_at(x, y, chart.value);
+          EXPECT_TRUE(chart.drawn(r)) << m.title;
+          EXPECT_EQ(m["fill"] == "#ffffff", chart.hollow(r)) << m.title;
+          ++chart.markers;
+        } else if (m.tag == "polyline" || m.tag == "polygon") {
+          std::istringstream text(m["points"]);
+          std::vector<std::pair<double, double>> points;
+          for (double x = 0, y = 0; text >> x && text.ignore() >> y;) {
+            points.emplace_back(x, y);
+          }
+          // A band: the greatest repetitions rightwards, then the least back.
+          for (std::size_t i = 0; i < points.size(); ++i) {
+            const bool upper = i < points.size() / 2;
+            expect_at(points[i].first, points[i].second,
+                      m.tag == "polygon"              ? (upper ? greatest : least)
+                      : n.what == "the expected mean" ? expected
+                                                      : chart.value);
+          }
+        }
+      }
+    }
+    for (const chart_meaning& chart : charts) {
+      EXPECT_EQ(chart.markers, std::count_if(rows.begin(), rows.end(), chart.drawn)) << chart.chart;
+    }
+  }
+}
+
+TEST(LabHtml, LegendTellsSixteenSeriesApartAndNamesTheOnesThatCoincide) {
+  std::vector<std::string> names(16, "method");
+  std::vector<row> rows;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    names[i] += std::to_string(i);
+    rows.push_back(measured_row(names[i], 100, half::successful, true, 700, {50, 51, 49}));
+  }
+  // Each series entry's look: its marker's outline and colour.
+  const std::string chart = velk_lab::time_chart(rows);
+  std::vector<std::pair<std::string, std::string>> looks;
+  for (std::size_t at = chart.find("</svg>method"); at != std::string::npos;
+       at = chart.find("</svg>method", at + 1)) {
+    const std::size_t marker = chart.rfind("<path d=\"", at);
+    looks.emplace_back(between(chart, "<path d=\"", '"', marker),
+                       between(chart, "fill=\"", '"', marker));
+  }
+  ASSERT_EQ(looks.size(), names.size());
+  for (std::size_t i = 0; i < looks.size(); ++i) {
+    EXPECT_EQ(std::count(looks.begin(), looks.end(), looks[i]), 1) << names[i];
+    EXPECT_TRUE(i == 0 ||
+                (looks[i].first != looks[i - 1].first && looks[i].second != looks[i - 1].second))
+        << names[i];
+  }
+  // Equal counts at every size lie on one line, and the legend says so; their times differ.
+  const std::vector<row> twins = run_cases()[1].rows;
+  EXPECT_NE(velk_lab::comparisons_chart(twins).find(">recbinary1 = binary1</li>"),
+            std::string::npos);
+  EXPECT_EQ(velk_lab::time_chart(twins).find(" = "), std::string::npos);
+}
+
+// A method on two key sets is two series, each named by its keys and each measured against the
+// baseline on the same keys.
+TEST(LabHtml, AMethodOnEachKeySetIsASeriesOfItsOwn) {
+  std::vector<row> rows;
+  for (const std::string_view keys : {"odd", "uniform"}) {
+    for (const std::int32_t n : {10, 1000}) {
+      const double slower = keys == "odd" ? 1 : 4;  // the uniform keys' baseline 4 times slower
+      rows.push_back(
+          measured_row("binary1", n, half::successful, true, std::int64_t{n} * 4, {30, 30, 30}));
+      rows.push_back(measured_row("std-lower-bound", n, half::successful, false, 0,
+                                  {15 * slower, 15 * slower, 15 * slower}));
+      rows[rows.size() - 2].keys = rows.back().keys = keys;
+    }
+  }
+  const std::string comparisons = velk_lab::comparisons_chart(rows);
+  EXPECT_NE(comparisons.find(">binary1 (odd keys)</li>"), std::string::npos);
+  EXPECT_NE(comparisons.find(">binary1 (uniform keys) = binary1 (odd keys)</li>"),
+            std::string::npos);
+  EXPECT_EQ(count_of(comparisons, " comparisons measured"), 4U);  // one marker a row
+  const std::string relative = velk_lab::relative_chart(rows);
+  EXPECT_NE(relative.find("<title>binary1 (odd keys), 1000 entries, successful: 2"),
+            std::string::npos);
+  EXPECT_NE(relative.find("<title>binary1 (uniform keys), 1000 entries, successful: 0.5"),
+            std::string::npos);
+  EXPECT_NE(relative.find(">std-lower-bound (uniform keys, baseline) = std-lower-bound (odd "
+                          "keys, baseline)</li>"),
+            std::string::npos);
 }
 
 }  // namespace

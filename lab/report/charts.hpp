@@ -1,20 +1,22 @@
-// The HTML report's charts, as inline SVG that velk draws itself: the list size across on a
-// logarithmic axis, a panel for each half side by side on the same axes, one colour and marker
-// per method (the same in both charts, told apart in greyscale too), a legend, and a title and
-// description that a screen reader reads out.
+// The HTML report's charts, drawn by velk itself as inline SVG: the list size across on a
+// logarithmic axis, a panel for each half on the same axes (each panel a drawing of its own, so
+// that the page sets them side by side or one under the other as its width allows), one colour
+// and marker per series (the same in every chart, told apart in greyscale too), a legend under
+// the panels, and for each panel a title and description that a screen reader reads out.
+// Each chart gives the inside of a figure: its panels, then its legend.
 #pragma once
 
 #include <span>
 #include <string>
-#include <string_view>
 
 #include "lab/measure/results.hpp"
+#include "lab/report/svg.hpp"  // escaped, which the page uses too
 
 namespace velk_lab {
 
-// Text made safe inside HTML or SVG, in content and in quoted attributes alike: & < > " and '
-// as character references.
-std::string escaped(std::string_view text);
+// The widest spread of a row's repetitions that leaves its median to be taken on trust: their
+// median absolute deviation, in percent of the median. A marker beyond it is drawn hollow.
+constexpr double widest_spread_percent = 5.0;
 
 // Comparisons per search against list size: for each counted method, its measured mean as a
 // solid line with markers and its expected mean as a dashed line. The comparisons go up a
@@ -25,8 +27,15 @@ std::string comparisons_chart(std::span<const row> rows);
 // Wall-clock time per search against list size, both axes logarithmic: for each method the
 // median of the repetitions as a line with markers and the least to the greatest repetition as
 // a band around it (a bar where the method has a single size); an uncounted baseline's line is
-// dashed.
+// dashed; a marker whose repetitions spread widely is hollow.
 std::string time_chart(std::span<const row> rows);
+
+// Each method's median time divided by the baseline's on the same keys, size and half, where
+// the baseline is std-lower-bound when the run has it and the run's first method otherwise: up a
+// logarithmic axis when the ratios span more than a decade, a linear one from 0 otherwise, 1
+// on it either way. A marker is hollow when the method's or the baseline's repetitions spread
+// widely. Empty when the run has a single method.
+std::string relative_chart(std::span<const row> rows);
 
 // The time of building a method's own layout of the list (such as the breadth-first order)
 // against list size, both axes logarithmic, in one panel: both halves search the same layout.

@@ -11,6 +11,7 @@
 #include "lab/report/charts.hpp"
 #include "lab/report/columns.hpp"
 #include "lab/report/reports.hpp"
+#include "lab/report/svg.hpp"
 #include "lab/report/text_cells.hpp"
 
 namespace velk_lab {
@@ -38,7 +39,14 @@ dt { font-weight: bold; }
 dd { margin: 0; }
 code { font-family: "DejaVu Sans Mono", monospace; font-size: 0.9em; overflow-wrap: anywhere; }
 figure { margin: 0; }
-svg.chart { display: block; width: 100%; height: auto; }
+.panels { display: flex; flex-wrap: wrap; gap: 0.5rem 1.5rem; }
+svg.chart { flex: 1 1 340px; min-width: 0; max-width: 600px; height: auto; }
+.legend { list-style: none; margin: 0.6rem 0 0; padding: 0; font-size: 0.9rem; }
+.legend.series { display: grid; grid-template-columns: repeat(auto-fill, minmax(14rem, 1fr));
+  gap: 0.15rem 1rem; }
+.legend.key { display: flex; flex-wrap: wrap; gap: 0.15rem 1.5rem; color: #444444; }
+.legend li { display: flex; align-items: center; gap: 0.5rem; }
+.legend svg { flex: none; }
 figcaption { font-size: 0.9rem; color: #444444; margin-top: 0.4rem; }
 .rows { overflow-x: auto; }
 table { border-collapse: collapse; font-size: 0.75rem; font-variant-numeric: tabular-nums; }
@@ -93,10 +101,12 @@ std::string context_section(const run_context& context) {
   return out + "</dl>\n</section>\n";
 }
 
+// A chart's section: its heading, then the chart's panels and legend in a figure, and the
+// caption that says how to read it.
 std::string chart_section(std::string_view id, std::string_view heading, const std::string& chart,
                           std::string_view caption) {
   return fmt::format(
-      "<section aria-labelledby=\"{0}\">\n<h2 id=\"{0}\">{1}</h2>\n<figure>\n{2}\n"
+      "<section aria-labelledby=\"{0}\">\n<h2 id=\"{0}\">{1}</h2>\n<figure>\n{2}"
       "<figcaption>{3}</figcaption>\n</figure>\n</section>\n",
       id, heading, chart, caption);
 }
@@ -142,12 +152,23 @@ std::pair<std::vector<std::string_view>, std::vector<std::int32_t>> names_and_si
 constexpr std::string_view comparisons_caption =
     "The mean number of key comparisons per search, as each method counts them: measured over "
     "the half's searches (the targets velk_ts would draw) and expected over every target of the "
-    "half.";
+    "half. Methods whose counts are equal at every size lie on one line: the later one is drawn "
+    "over the earlier, and the legend names them together, as in “recbinary1 = "
+    "binary1”.";
 
 constexpr std::string_view time_caption =
     "Wall-clock time per search: the median of the repetitions, and a band from the least to "
     "the greatest. Each repetition times many searches on a stream of fresh targets, so this is "
-    "the time of a search among many, not of a lone one.";
+    "the time of a search among many, not of a lone one. A hollow marker says that the "
+    "repetitions spread widely (their median absolute deviation is above {}% of the median), so "
+    "that the median is less sure.";
+
+constexpr std::string_view relative_caption =
+    "Each method's median time per search divided by the baseline's on the same keys, size and "
+    "half: "
+    "std-lower-bound when the run has it, otherwise the run's first method, whose own line lies "
+    "at 1. Below 1 is faster than the baseline. A hollow marker says that the method's or the "
+    "baseline's repetitions spread widely (median absolute deviation above {}% of the median).";
 
 constexpr std::string_view layout_caption =
     "The wall-clock time of building a method's own layout of the list, once per size and "
@@ -177,7 +198,12 @@ std::string html_report(const run_context& context, std::span<const row> rows) {
                 "</section>\n"
               : chart_section("comparisons", "Comparisons per search", comparisons,
                               comparisons_caption);
-  page += chart_section("time", "Time per search", time_chart(rows), time_caption);
+  page += chart_section("time", "Time per search", time_chart(rows),
+                        fmt::format(time_caption, widest_spread_percent));
+  if (const std::string relative = relative_chart(rows); !relative.empty()) {
+    page += chart_section("relative", "Time relative to a baseline", relative,
+                          fmt::format(relative_caption, widest_spread_percent));
+  }
   if (const std::string layout = layout_chart(rows); !layout.empty()) {
     page += chart_section("layout", "Building the layout", layout, layout_caption);
   }
