@@ -72,13 +72,16 @@ int run_command_line(int argc, const char* const* argv) {
       write_error_line(*missing);
     }
   }
-  const velk_lab::run_context context = velk_lab::gather_context(argc, argv, settings.measured);
+  velk_lab::run_context context = velk_lab::gather_context(argc, argv, settings.measured);
   std::string text;
   std::string page;
   std::string keys;
   {
     velk_lab::progress shown = velk_lab::progress::on_standard_error();
     velk_lab::measurement measured = velk_lab::measure(settings.measured, shown);
+    for (std::size_t k = 0; k < context.key_sets.size(); ++k) {
+      context.key_sets[k].cumulative = std::move(measured.cumulative[k]);
+    }
     text = settings.format->write(context, measured.rows);
     if (settings.html.has_value()) {
       page = velk_lab::html_report(context, measured.rows);

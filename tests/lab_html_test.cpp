@@ -241,7 +241,8 @@ TEST(LabHtml, PageHoldsTheContextBothChartsAndEveryRow) {
   EXPECT_EQ(panels_in(page), 3U * 2);  // comparisons, time, time relative to the baseline
   EXPECT_EQ(count_of(page, "<tr>"), rows.size() + 1);
   EXPECT_NE(
-      page.find("<tr><td>binary1</td><td>odd</td><td class=\"n\">1000</td><td>unsuccessful</td>"),
+      page.find("<tr><td>binary1</td><td>odd</td><td>throughput</td><td class=\"n\">1</td><td "
+                "class=\"n\">1000</td><td>unsuccessful</td>"),
       std::string::npos);
   EXPECT_NE(page.find("<td class=\"n\">-</td><td class=\"n\">-</td>"), std::string::npos);
   EXPECT_EQ(page.substr(page.size() - 8), "</html>\n");

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "lab/measure/counters.hpp"
@@ -92,6 +93,8 @@ struct key_set_context {
   std::string name;
   int bits = 32;
   std::string made;  // how its keys and targets were made, in words
+  // Its keys' cumulative distribution at its largest size: points of (key, rank) scaled to 0..1.
+  std::vector<std::pair<double, double>> cumulative;
 };
 
 // Where and how the rows were measured.

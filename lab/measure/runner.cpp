@@ -73,6 +73,24 @@ struct row_places {
 };
 
 // The measurement of one key set, whose keys are of type Key.
+// The points of a cumulative distribution that the page draws.
+constexpr std::size_t cumulative_points = 257;
+
+template <lab_key Key>
+std::vector<std::pair<double, double>> cumulative_of(std::span<const Key> keys) {
+  std::vector<std::pair<double, double>> points;
+  const std::size_t last = keys.size() - 1;
+  const auto low = static_cast<double>(keys.front());
+  const double range = static_cast<double>(keys.back()) - low;
+  const std::size_t count = std::min(keys.size(), cumulative_points);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::size_t at = count == 1 ? 0 : i * last / (count - 1);
+    points.emplace_back(range > 0.0 ? (static_cast<double>(keys[at]) - low) / range : 0.5,
+                        last > 0 ? static_cast<double>(at) / static_cast<double>(last) : 0.5);
+  }
+  return points;
+}
+
 template <lab_key Key>
 class runner {
  public:
@@ -166,8 +184,11 @@ class runner {
         fmt::format("{} keys, size {}: making the keys and drawing the targets", set_.name, n));
     const workload<Key> w =
         make_workload<Key>(set_, n, target_plan{searches, plan_.seed, plan_.skew});
-    if (plan_.save_keys && z + 1 == set_.sizes.size()) {
-      out_.saved_keys = key_file_bytes(w.keys);
+    if (n == *std::max_element(set_.sizes.begin(), set_.sizes.end())) {
+      if (plan_.save_keys) {
+        out_.saved_keys = key_file_bytes(w.keys);
+      }
+      out_.cumulative[set_index_] = cumulative_of(w.keys);
     }
     std::vector<std::unique_ptr<prepared<Key>>> prepared;
     for (std::size_t i = 0; i < plan_.methods.size(); ++i) {
@@ -380,6 +401,7 @@ measurement measure(const plan& what, progress& shown) {
   const row_places places(what);
   measurement out;
   out.rows.resize(what.methods.size() * places.per_method);
+  out.cumulative.resize(what.key_sets.size());
   for (std::size_t k = 0; k < what.key_sets.size(); ++k) {
     if (what.key_sets[k].bits == 32) {
       runner<std::uint32_t>(what, k, places, out, shown).run();

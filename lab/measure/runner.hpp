@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lab/measure/plan.hpp"
@@ -15,6 +16,9 @@ namespace velk_lab {
 struct measurement {
   std::vector<row> rows;
   std::string saved_keys;
+  // For each key set, its keys' cumulative distribution at its largest size: points of (key,
+  // rank), each scaled to 0..1 over the set's own least and greatest key and its positions.
+  std::vector<std::vector<std::pair<double, double>>> cumulative;
 };
 
 // Measures every method on every key set at each of its sizes, both halves: the rows in the
