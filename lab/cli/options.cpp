@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "lab/cli/help.hpp"
 #include "lab/cli/key_options.hpp"
 #include "lab/cli/run_options.hpp"
 #include "lab/cli/values.hpp"
@@ -32,20 +33,6 @@ constexpr std::string_view default_keys = "odd";
 constexpr int most_repetitions = 100000;
 constexpr double longest_min_time = 3600.0;
 constexpr std::int64_t most_searches = std::numeric_limits<std::int32_t>::max();
-
-std::vector<std::string_view> words_of(std::string_view text) {
-  std::vector<std::string_view> words;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const std::size_t blank = text.find(' ', start);
-    const std::size_t end = blank == std::string_view::npos ? text.size() : blank;
-    if (end > start) {
-      words.push_back(text.substr(start, end - start));
-    }
-    start = end + 1;
-  }
-  return words;
-}
 
 // The names of the methods, or of the formats, as a list for the help and the errors.
 template <class Table>
@@ -167,64 +154,6 @@ const report_format* format_of(std::string_view text) {
   return format;
 }
 
-// The --methods help: each method with its summary, from the method table.
-std::string methods_help() {
-  std::string help = "comma-separated, or all:";
-  for (const method_record& m : all_methods()) {
-    help += fmt::format(" {} ({});", m.name, m.summary);
-  }
-  help.back() = '.';
-  return help;
-}
-
-// The --format help, from the format table.
-std::string formats_help() {
-  std::string help;
-  for (const report_format& f : report_formats()) {
-    help += fmt::format("{}{} ({})", help.empty() ? "" : ", ", f.name, f.summary);
-  }
-  return help;
-}
-
-constexpr std::string_view description =
-    "velk measures search methods on the ordered list of n entries with the keys 1, 3, ..., "
-    "2n - 1: the exact number of key comparisons a method makes and the time it takes per "
-    "search.";
-
-constexpr std::string_view footer_text =
-    "For each method, size and half (successful: keys 2r - 1, in the list; unsuccessful: keys "
-    "2r, not in it) it reports the mean comparisons of the half's searches, drawn as velk_ts "
-    "draws them, and the exact mean over every target of the half; then the time per search in "
-    "ns, wall clock and CPU, as the median of the repetitions with their min, max and median "
-    "absolute deviation, and the number of searches in each repetition; for a method that "
-    "searches a layout of its own built from the keys, the time in ns of building it, outside "
-    "the timed searches.";
-
-constexpr std::string_view exit_statuses =
-    "Exit status: 0 done; 1 a failure while running (no file is changed); 2 bad input, an output "
-    "file that cannot be written among it (nothing is measured). An interrupt (SIGINT, SIGTERM, "
-    "SIGHUP) ends velk by that signal; each file then holds its old content or the whole new "
-    "report, and no new file is left beside it.";
-
-// Help text broken into lines of at most `width` characters at blanks; the help indents each
-// continuation line of an option's description under the first.
-std::string wrapped(std::string_view text, std::size_t width) {
-  std::string out;
-  std::size_t line_length = 0;
-  for (const std::string_view word : words_of(text)) {
-    if (line_length > 0 && line_length + 1 + word.size() > width) {
-      out += '\n';
-      line_length = 0;
-    } else if (line_length > 0) {
-      out += ' ';
-      ++line_length;
-    }
-    out += word;
-    line_length += word.size();
-  }
-  return out;
-}
-
 constexpr std::size_t help_width = 100;
 constexpr std::size_t option_column = 26;
 
@@ -273,8 +202,8 @@ void refuse_repeated_options(const CLI::App& app) {
 }  // namespace
 
 command parse_command_line(int argc, const char* const* argv) {
-  CLI::App app{wrapped(description, help_width), "velk"};
-  app.footer(wrapped(footer_text, help_width) + "\n\n" + wrapped(exit_statuses, help_width));
+  CLI::App app{wrapped(help_description, help_width), "velk"};
+  app.footer(wrapped(help_footer, help_width) + "\n\n" + wrapped(help_exit_statuses, help_width));
   app.get_formatter()->column_width(option_column);
   app.allow_extras();
   std::string methods_text(default_methods);
