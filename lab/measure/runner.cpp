@@ -257,8 +257,8 @@ class runner {
     const half_targets<Key>& h = w.of(which);
     const std::vector<drive> drives = plan_.drives();
     struct timed_job {
-      std::size_t method;
-      std::size_t drive;
+      std::size_t method = 0;
+      std::size_t drive = 0;
       timed_half<Key> half;
       std::vector<std::size_t> cursors;  // one per thread, spread over the stream
     };
