@@ -102,13 +102,22 @@ class prepared {
 template <class Key>
 concept lab_key = std::same_as<Key, std::uint32_t> || std::same_as<Key, std::uint64_t>;
 
-// What a method's class template gives at one key width. It is constructed from the keys (that
-// is where a method builds a layout of its own) and searches them by one of two forms: the plain
-// `search(target)` or the counted `search(target, counter)`, or both.
+// A method is constructed from the keys, or from the keys and the command line's settings.
+template <class M, class Key>
+concept takes_settings = std::constructible_from < M,
+        std::span<const Key>,
+const method_settings& > ;
+template <class M, class Key>
+concept made_from_keys = std::constructible_from<M, std::span<const Key>> || takes_settings<M, Key>;
+
+// What a method's class template gives at one key width. It is constructed from the keys, and
+// from the command line's settings if it takes them (that is where a method builds a layout of
+// its own), and searches them by one of two forms: the plain `search(target)` or the counted
+// `search(target, counter)`, or both.
 template <template <class> class Method, class Key>
 concept method_at = lab_key<Key> && requires {
   typename Method<Key>;
-} && std::constructible_from<Method<Key>, std::span<const Key>> &&(
+} && made_from_keys<Method<Key>, Key> &&(
     requires(const Method<Key>& m, Key target) {
       { m.search(target) } -> std::same_as<answer>;
     } ||
@@ -129,10 +138,6 @@ concept has_batch_search = requires(const M& m, std::span<const Key> targets,
                                     std::span<answer> answers) {
   { m.search(targets, answers) } -> std::same_as<void>;
 };
-template <class M, class Key>
-concept takes_settings = std::constructible_from < M,
-        std::span<const Key>,
-const method_settings& > ;
 template <class M>
 concept builds_layout = requires(const M& m) {
   { m.bytes() } -> std::convertible_to<std::size_t>;
@@ -248,7 +253,7 @@ class prepared_method final : public prepared<Key> {
   }
 
   // The plain form when there is one: it is what a program would call.
-  answer one(Key target) const {
+  [[nodiscard]] answer one(Key target) const {
     if constexpr (has_plain_search<M, Key>) {
       return method_.search(target);
     } else {
@@ -340,7 +345,8 @@ template <template <class> class Method>
 method_record record_of(std::string_view name, std::string_view summary) {
   static_assert(method_at<Method, std::uint32_t> || method_at<Method, std::uint64_t>,
                 "a method is a class template over the key type, constructed from a "
-                "std::span<const Key> of the keys, with answer search(Key) const or "
+                "std::span<const Key> of the keys (and the method_settings, if it takes them), "
+                "with answer search(Key) const or "
                 "answer search(Key, counter&) const at 32 or 64 bits");
   using key = std::conditional_t<method_at<Method, std::uint32_t>, std::uint32_t, std::uint64_t>;
   using any = typename at_width<Method, key>::type;

@@ -41,7 +41,7 @@ template <lab_key Key>
 expected_count expected_comparisons(
     const method_record& m, const prepared<Key>& searched, std::span<const Key> keys, half which,
     progress& shown, std::string_view stage,
-    const std::function<void(Key, std::int64_t, std::int64_t)>& wrong) {
+    const std::function<void(Key, std::int64_t, const counted_answer&)>& check) {
   expected_count expected;
   expected.targets = for_each_target(keys, which, [](Key, std::int64_t) {});
   const auto n = static_cast<std::int64_t>(keys.size());
@@ -66,10 +66,7 @@ expected_count expected_comparisons(
                              done, expected.targets));
     }
     const counted_answer result = searched.search(target);
-    const std::int64_t given = result.found ? result.position : not_found;
-    if (given != answer) {
-      wrong(target, answer, given);
-    }
+    check(target, answer, result);
     total += result.comparisons;
     ++done;
   });
@@ -80,10 +77,10 @@ expected_count expected_comparisons(
 template expected_count expected_comparisons(
     const method_record&, const prepared<std::uint32_t>&, std::span<const std::uint32_t>, half,
     progress&, std::string_view,
-    const std::function<void(std::uint32_t, std::int64_t, std::int64_t)>&);
+    const std::function<void(std::uint32_t, std::int64_t, const counted_answer&)>&);
 template expected_count expected_comparisons(
     const method_record&, const prepared<std::uint64_t>&, std::span<const std::uint64_t>, half,
     progress&, std::string_view,
-    const std::function<void(std::uint64_t, std::int64_t, std::int64_t)>&);
+    const std::function<void(std::uint64_t, std::int64_t, const counted_answer&)>&);
 
 }  // namespace velk_lab

@@ -26,12 +26,12 @@ struct expected_count {
 
 // By the method's model where it has one and the half's targets are exactly those the model
 // counts (every key distinct; for the unsuccessful half, every key with a value above it too);
-// otherwise by searching each target once, in ascending order, each answer checked: `wrong` is
-// called with the target, its answer and the position given (not_found for none), and throws.
+// otherwise by searching each target once, in ascending order: `check` is given each target, its
+// answer and what the search gave, and throws where that is wrong.
 template <lab_key Key>
 expected_count expected_comparisons(
     const method_record& m, const prepared<Key>& searched, std::span<const Key> keys, half which,
     progress& shown, std::string_view stage,
-    const std::function<void(Key, std::int64_t, std::int64_t)>& wrong);
+    const std::function<void(Key, std::int64_t, const counted_answer&)>& check);
 
 }  // namespace velk_lab

@@ -204,32 +204,43 @@ class runner {
     }
   }
 
+  // Throws the run failure when `result` is not a right answer to `target`, or counts more than
+  // the method's bound or less than nothing.
+  void check_search(const method_record& m, std::span<const Key> keys, Key target,
+                    std::int64_t answer, const counted_answer& result) const {
+    const std::int64_t given = result.found ? result.position : not_found;
+    if (!right(m, keys, target, answer, given)) {
+      wrong_answer(m, keys.size(), target, answer, given);
+    }
+    const std::int64_t bound =
+        m.bound == nullptr ? -1 : m.bound(static_cast<std::int64_t>(keys.size()));
+    if (result.comparisons < 0) {
+      throw run_failure(
+          fmt::format("{} counted {} comparisons on the {} keys at size {} for key {}", m.name,
+                      result.comparisons, set_.name, keys.size(), target));
+    }
+    if (bound >= 0 && result.comparisons > bound) {
+      throw run_failure(
+          fmt::format("{} counted {} comparisons on the {} keys at size {} for key {}, beyond "
+                      "its bound of {}",
+                      m.name, result.comparisons, set_.name, keys.size(), target, bound));
+    }
+  }
+
   // The untimed pass: the half's searches once each, checked, their comparisons added up. A
   // search that counts more than the method's bound is as wrong as a wrong result.
   std::int64_t count_comparisons(const method_record& m, const prepared<Key>& searched,
                                  const workload<Key>& w, half which, std::int64_t searches,
                                  const std::string& stage) {
     const half_targets<Key>& h = w.of(which);
-    const auto n = static_cast<std::int64_t>(w.keys.size());
-    const std::int64_t bound = m.bound == nullptr ? -1 : m.bound(n);
     std::int64_t total = 0;
     for (std::int64_t i = 0; i < searches; ++i) {
       if (shown_.due()) {
         shown_.show(fmt::format("{}: counting {}, {} of {} searches", stage, m.name, i, searches));
       }
       const auto at = static_cast<std::size_t>(i);
-      const Key target = h.targets[at];
-      const counted_answer result = searched.search(target);
-      const std::int64_t given = result.found ? result.position : not_found;
-      if (!right(m, w.keys, target, h.answers[at], given)) {
-        wrong_answer(m, w.keys.size(), target, h.answers[at], given);
-      }
-      if (result.comparisons < 0 || (bound >= 0 && result.comparisons > bound)) {
-        throw run_failure(
-            fmt::format("{} counted {} comparisons on the {} keys at size {} for key {}, beyond "
-                        "its bound of {}",
-                        m.name, result.comparisons, set_.name, n, target, bound));
-      }
+      const counted_answer result = searched.search(h.targets[at]);
+      check_search(m, w.keys, h.targets[at], h.answers[at], result);
       total += result.comparisons;
     }
     return total;
@@ -330,13 +341,11 @@ class runner {
     if (r.counted) {
       guarded(m, r.size, [&] {
         r.comparisons = count_comparisons(m, searched, w, which, searches, stage);
-        const expected_count expected =
-            expected_comparisons<Key>(m, searched, w.keys, which, shown_, stage,
-                                      [&](Key target, std::int64_t answer, std::int64_t given) {
-                                        if (!right(m, w.keys, target, answer, given)) {
-                                          wrong_answer(m, w.keys.size(), target, answer, given);
-                                        }
-                                      });
+        const expected_count expected = expected_comparisons<Key>(
+            m, searched, w.keys, which, shown_, stage,
+            [&](Key target, std::int64_t answer, const counted_answer& result) {
+              check_search(m, w.keys, target, answer, result);
+            });
         r.expected_comparisons = expected.comparisons;
         r.expected_targets = expected.targets;
       });
@@ -361,7 +370,9 @@ class runner {
     r.wall_ns.push_back(t.wall_ns);
     r.cpu_ns.push_back(t.cpu_ns);
     r.throughputs.push_back(t.searches_per_second);
-    r.counter_readings.push_back(t.counters);
+    if (plan_.counters) {
+      r.counter_readings.push_back(t.counters);
+    }
     r.repetition_searches.push_back(r.timed_searches);
   }
 
