@@ -105,7 +105,7 @@ run_context gather_context(int argc, const char* const* argv, const plan& measur
   context.min_time = measured.min_time;
   context.skew = measured.skew;
   for (const key_set& set : measured.key_sets) {
-    context.key_sets.push_back({set.name, set.bits, key_set_words(set, measured)});
+    context.key_sets.push_back({set.name, set.bits, key_set_words(set, measured), {}});
   }
   for (const char* const argument :
        std::span<const char* const>(argv, static_cast<std::size_t>(argc))) {
