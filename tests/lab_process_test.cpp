@@ -94,6 +94,95 @@ TEST(Velk, BadInputIsOneLineOnStandardErrorAndStatus2) {
   EXPECT_FALSE(std::filesystem::exists("--html"));
 }
 
+// A key file the lab refuses, or an option of the key sets with a value it cannot take: one
+// line on standard error that names the option or the file, status 2, and no file written.
+TEST(Velk, BadKeysAreRefusedBeforeAnythingIsWritten) {
+  const scratch_folder folder;
+  const auto path = [&](const char* name) { return (folder.path() / name).string(); };
+  const auto write = [&](const char* name, const std::string& bytes) {
+    std::ofstream(path(name), std::ios::binary) << bytes;
+  };
+  // A count of 3 and then 3, 5 and 4: the key at position 3 is smaller than the one before.
+  const std::string unordered{"\3\0\0\0\0\0\0\0\3\0\0\0\5\0\0\0\4\0\0\0", 20};
+  write("unordered_uint32", unordered);
+  write("short_uint64", unordered);  // 12 bytes of keys: not 3 keys of 8 bytes
+  write("empty", "");
+  write("large.txt", "1\n2\n4294967296\n");  // a 33-bit key
+  write("words.txt", "1\nseven\n");
+  write("three.txt", "1\n2\n3\n");
+  struct bad_case {
+    std::vector<std::string> arguments;
+    std::string err;
+  };
+  const bad_case cases[] = {
+      {{"--keys", "odd,zipf"},
+       "--keys: 'zipf' is not a key set (choose from odd, dense, uniform, normal, lognormal, or "
+       "file:PATH)"},
+      {{"--keys", "file:" + path("missing")},
+       "--keys: file '" + path("missing") + "' cannot be read: No such file or directory"},
+      {{"--keys", "file:" + folder.path().string()},
+       "--keys: file '" + folder.path().string() + "' cannot be read: Is a directory"},
+      {{"--keys", "file:" + path("empty")}, "--keys: file '" + path("empty") + "' is empty"},
+      {{"--keys", "file:" + path("short_uint64")},
+       "--keys: file '" + path("short_uint64") +
+           "' is 20 bytes long, which disagrees with its count of 3 keys (8 + 8 times the count)"},
+      {{"--keys", "file:" + path("unordered_uint32")},
+       "--keys: file '" + path("unordered_uint32") +
+           "' is not in ascending order: the key at position 3 (4) is smaller than the one before "
+           "it (5)"},
+      {{"--keys", "file:" + path("large.txt")},
+       "--keys: file '" + path("large.txt") + "' line 3 is not a 32-bit key: '4294967296'"},
+      {{"--keys", "file:" + path("words.txt"), "--key-bits", "64"},
+       "--keys: file '" + path("words.txt") + "' line 2 is not a 64-bit key: 'seven'"},
+      {{"--keys", "file:" + path("three.txt"), "--sizes", "2,4"},
+       "--sizes: '4' is larger than the 3 keys of file '" + path("three.txt") + "'"},
+      {{"--key-bits", "16"}, "--key-bits: '16' is not a key width (32 or 64)"},
+      {{"--skew", "0"},
+       "--skew: '0' is not a positive number (the exponent of a Zipf distribution)"},
+      {{"--skew", "-1"},
+       "--skew: '-1' is not a positive number (the exponent of a Zipf distribution)"},
+      {{"--skew", "abc"},
+       "--skew: 'abc' is not a positive number (the exponent of a Zipf distribution)"},
+      {{"--keys", "odd,uniform", "--save-keys", path("saved")},
+       "--save-keys: '" + path("saved") + "' needs one key set, and --keys gives 2"},
+  };
+  for (const bad_case& c : cases) {
+    std::vector<std::string> argv{VELK, "--methods", "binary1", "--output", path("rows.csv")};
+    argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+    SCOPED_TRACE(c.err);
+    const auto result = run_process(argv);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "velk: " + c.err + "\n");
+    EXPECT_EQ(result.exit_status, 2);
+  }
+  EXPECT_FALSE(std::filesystem::exists(path("rows.csv")));
+  EXPECT_FALSE(std::filesystem::exists(path("saved")));
+}
+
+// velk_ts's targets go with the keys 1, 3, ..., 2n - 1 of the odd kind and of a file (here
+// whole and at size 1, but not as its sample of 3: 1, 3, 7), never with another kind's (dense at
+// size 1); the context says which.
+TEST(Velk, ContextSaysWhichKeysGetVelkTsTargets) {
+  const scratch_folder folder;
+  const std::string file = (folder.path() / "odd_uint32").string();
+  std::ofstream(file, std::ios::binary)
+      << std::string{"\5\0\0\0\0\0\0\0\1\0\0\0\3\0\0\0\5\0\0\0\7\0\0\0\11\0\0\0", 28};
+  const auto result =
+      run_process({VELK, "--keys", "file:" + file + ",dense,odd", "--sizes", "1,3,5", "--methods",
+                   "binary1", "--min-time", "0.001", "--repetitions", "1"});
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  const std::vector<std::string> lines = lines_of(result.out);
+  ASSERT_GT(lines.size(), 4U);
+  EXPECT_EQ(lines[2], "keys odd_uint32: 32-bit keys of the binary file '" + file +
+                          "', 5 keys, FNV-1a 2885a8ff1482d7d9; targets as velk_ts draws them at "
+                          "sizes 1, 5, elsewhere drawn from seed 0 (none given)");
+  EXPECT_EQ(lines[3],
+            "keys dense: 32-bit keys, 1, 2, ..., n; targets drawn from seed 0 (none given)");
+  EXPECT_EQ(lines[4],
+            "keys odd: 32-bit keys, 1, 3, ..., 2n - 1, searched as velk_ts searches "
+            "them; targets as velk_ts draws them");
+}
+
 TEST(Velk, HelpAndVersion) {
   const auto help = run_process({VELK, "--help"});
   EXPECT_EQ(help.out.rfind("velk measures search methods", 0), 0U);

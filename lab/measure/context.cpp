@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velk_lab {
 
@@ -60,10 +61,20 @@ std::string processor_name() {
 std::string key_set_words(const key_set& set, const plan& measured) {
   const std::string seed =
       measured.seed.has_value() ? fmt::format("seed {}", *measured.seed) : "seed 0 (none given)";
-  const bool velk_ts_targets =
-      set.kind != nullptr && set.kind->name == "odd" && !measured.skew.has_value();
-  const std::string targets =
-      velk_ts_targets ? "targets as velk_ts draws them" : "targets drawn from " + seed;
+  std::vector<std::int32_t> velk_ts_sizes;
+  for (const std::int32_t n : set.sizes) {
+    if (!measured.skew.has_value() && draws_as_velk_ts(set, n)) {
+      velk_ts_sizes.push_back(n);
+    }
+  }
+  std::string targets = "targets drawn from " + seed;
+  if (velk_ts_sizes.size() == set.sizes.size()) {
+    targets = "targets as velk_ts draws them";
+  } else if (!velk_ts_sizes.empty()) {
+    targets =
+        fmt::format("targets as velk_ts draws them at size{} {}, elsewhere drawn from {}",
+                    velk_ts_sizes.size() == 1 ? "" : "s", fmt::join(velk_ts_sizes, ", "), seed);
+  }
   if (set.file != nullptr) {
     return fmt::format("{}-bit keys of the {} file '{}', {} keys, FNV-1a {:016x}; {}", set.bits,
                        set.file->text ? "text" : "binary", set.file->path, set.file->count(),
@@ -94,7 +105,7 @@ run_context gather_context(int argc, const char* const* argv, const plan& measur
   context.min_time = measured.min_time;
   context.skew = measured.skew;
   for (const key_set& set : measured.key_sets) {
-    context.key_sets.push_back({set.name, set.bits, key_set_words(set, measured)});
+    context.key_sets.push_back({set.name, set.bits, key_set_words(set, measured), {}});
   }
   for (const char* const argument :
        std::span<const char* const>(argv, static_cast<std::size_t>(argc))) {

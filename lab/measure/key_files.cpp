@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <string_view>
@@ -33,6 +34,10 @@ std::uint64_t fnv1a(std::string_view bytes) {
 }
 
 std::string whole_file(const std::string& path) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    refuse(path, fmt::format("cannot be read: {}", std::strerror(EISDIR)));
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) {
     refuse(path, fmt::format("cannot be read: {}", std::strerror(errno)));
@@ -60,11 +65,21 @@ std::uint64_t little_endian(std::string_view bytes, std::size_t at, std::size_t 
   return value;
 }
 
-// Whether the bytes read as text: digits, blanks and line breaks only.
+// Whether the bytes read as text: printable ASCII, tabs and line breaks only. A binary file's
+// count has a zero byte unless it is 2^56 or more, so no binary file of a believable length
+// passes; a text file with a line that is no key passes, so that the line can be named.
 bool looks_like_text(std::string_view bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [](char c) {
-    return (c >= '0' && c <= '9') || c == '\n' || c == '\r' || c == ' ' || c == '\t';
+    return (c >= ' ' && c <= '~') || c == '\n' || c == '\r' || c == '\t';
   });
+}
+
+// A line as an error message quotes it: whole when short, else its start.
+std::string quoted_line(std::string_view line) {
+  constexpr std::size_t most = 40;
+  return line.size() <= most
+             ? fmt::format("'{}'", line)
+             : fmt::format("'{}...' ({} characters)", line.substr(0, most), line.size());
 }
 
 bool ends_with(std::string_view text, std::string_view end) {
@@ -113,8 +128,8 @@ std::vector<Key> text_keys(const std::string& path, std::string_view bytes) {
     Key key = 0;
     const auto [stop, error] = std::from_chars(line.data(), line.data() + line.size(), key);
     if (line.empty() || error != std::errc() || stop != line.data() + line.size()) {
-      refuse(path,
-             fmt::format("line {} is not a {}-bit key: '{}'", line_number, 8 * sizeof(Key), line));
+      refuse(path, fmt::format("line {} is not a {}-bit key: {}", line_number, 8 * sizeof(Key),
+                               quoted_line(line)));
     }
     keys.push_back(key);
   }

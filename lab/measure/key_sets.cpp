@@ -134,6 +134,22 @@ std::span<const Key> file_keys(const key_file& file) {
   }
 }
 
+// The position in a file of `all` keys of the i-th key of its sample of n: floor(i all / n).
+std::size_t sampled(std::size_t i, std::size_t all, std::size_t n) {
+  __extension__ using wide = unsigned __int128;
+  return static_cast<std::size_t>(static_cast<wide>(i) * all / n);
+}
+
+template <lab_key Key>
+bool odd_sample(std::span<const Key> all, std::size_t n) {
+  for (std::size_t i = 0; i < n; ++i) {
+    if (all[sampled(i, all.size(), n)] != static_cast<Key>(2 * i + 1)) {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::span<const key_kind> key_kinds() { return kinds; }
@@ -148,9 +164,8 @@ std::span<const Key> keys_of(const key_set& set, std::int32_t n, std::int64_t se
       return all;
     }
     owned = allocate<Key>(size, fmt::format("a sample of {} keys of {}", n, set.name));
-    __extension__ using wide = unsigned __int128;
     for (std::size_t i = 0; i < size; ++i) {
-      owned[i] = all[static_cast<std::size_t>(static_cast<wide>(i) * all.size() / size)];
+      owned[i] = all[sampled(i, all.size(), size)];
     }
     return owned;
   }
@@ -163,21 +178,18 @@ std::span<const Key> keys_of(const key_set& set, std::int32_t n, std::int64_t se
   return owned;
 }
 
-template <lab_key Key>
-bool odd_keys(std::span<const Key> keys) {
-  for (std::size_t i = 0; i < keys.size(); ++i) {
-    if (keys[i] != static_cast<Key>(2 * i + 1)) {
-      return false;
-    }
+bool draws_as_velk_ts(const key_set& set, std::int32_t n) {
+  if (set.file == nullptr) {
+    return set.kind->name == "odd";
   }
-  return true;
+  const auto size = static_cast<std::size_t>(n);
+  return set.bits == 32 ? odd_sample(file_keys<std::uint32_t>(*set.file), size)
+                        : odd_sample(file_keys<std::uint64_t>(*set.file), size);
 }
 
 template std::span<const std::uint32_t> keys_of(const key_set&, std::int32_t, std::int64_t,
                                                 std::vector<std::uint32_t>&);
 template std::span<const std::uint64_t> keys_of(const key_set&, std::int32_t, std::int64_t,
                                                 std::vector<std::uint64_t>&);
-template bool odd_keys(std::span<const std::uint32_t>);
-template bool odd_keys(std::span<const std::uint64_t>);
 
 }  // namespace velk_lab

@@ -47,8 +47,9 @@ template <lab_key Key>
 std::span<const Key> keys_of(const key_set& set, std::int32_t n, std::int64_t seed,
                              std::vector<Key>& owned);
 
-// Whether `keys` are exactly 1, 3, ..., 2n - 1.
-template <lab_key Key>
-bool odd_keys(std::span<const Key> keys);
+// Whether the targets of `set` at size n, when no skew is asked for, are the ones velk_ts draws:
+// for the odd kind, and for a file whose keys at that size are exactly 1, 3, ..., 2n - 1. The
+// other kinds get the lab's own draws even where their keys happen to be those (dense at size 1).
+bool draws_as_velk_ts(const key_set& set, std::int32_t n);
 
 }  // namespace velk_lab

@@ -53,8 +53,9 @@ std::size_t size_bytes(const key_set& set, std::int32_t n, const plan& measured)
   for (const method_record* m : measured.methods) {
     bytes += m->layout_bytes(set.bits, n).value_or(m->builds ? keys * width : 0);
   }
-  if (measured.save_keys) {
-    bytes += keys * width;
+  if (measured.save_keys) {  // the keys of the largest size, kept from when it is measured
+    bytes +=
+        static_cast<std::size_t>(*std::max_element(set.sizes.begin(), set.sizes.end())) * width;
   }
   return bytes;
 }

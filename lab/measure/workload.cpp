@@ -131,7 +131,7 @@ workload<Key> make_workload(const key_set& set, std::int32_t n, const target_pla
   workload<Key> w;
   w.keys = keys_of<Key>(set, n, targets.seed.value_or(0), w.owned);
   allocate_streams(w, static_cast<std::size_t>(std::max(targets.searches, least_stream)));
-  if (!targets.skew.has_value() && odd_keys(w.keys)) {
+  if (!targets.skew.has_value() && draws_as_velk_ts(set, n)) {
     velk_ts_targets(w, n, targets);
   } else {
     drawn_targets(w, set, targets);

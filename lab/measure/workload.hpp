@@ -53,10 +53,10 @@ struct target_plan {
 // The workload of `set` at size n. Each half has a stream of max(searches, least_stream) targets,
 // whose first `searches` are the counted ones.
 //
-// The keys 1, 3, ..., 2n - 1 (however they were made) without a skew get the targets velk_ts
-// draws: one generator over 1..n in its default state (or reset with the seed) draws r for each
-// of the successful half's searches (key 2r - 1), then for each of the unsuccessful half's (2r),
-// then the rest of each stream in the same order.
+// The odd keys, and a file's keys that are 1, 3, ..., 2n - 1 at size n, get without a skew the
+// targets velk_ts draws (draws_as_velk_ts): one generator over 1..n in its default state (or reset
+// with the seed) draws r for each of the successful half's searches (key 2r - 1), then for each of
+// the unsuccessful half's (2r), then the rest of each stream in the same order.
 //
 // Any other keys get the lab's own draws: a successful target is a distinct key, chosen
 // uniformly, or with the skew by a Zipf rank over the distinct keys taken in a scattered order;
