@@ -38,6 +38,7 @@ constexpr std::int64_t most_searches = std::numeric_limits<std::int32_t>::max();
 template <class Table>
 std::string names_of(const Table& table) {
   std::vector<std::string_view> names;
+  names.reserve(table.size());
   for (const auto& entry : table) {
     names.push_back(entry.name);
   }
@@ -199,116 +200,119 @@ void refuse_repeated_options(const CLI::App& app) {
   }
 }
 
-}  // namespace
+// A file name an option gives: not empty.
+std::string file_name_of(std::string_view option, const std::string& text) {
+  if (text.empty()) {
+    refuse(option, text, "is not a file name");
+  }
+  return text;
+}
 
-command parse_command_line(int argc, const char* const* argv) {
-  CLI::App app{wrapped(help_description, help_width), "velk"};
-  app.footer(wrapped(help_footer, help_width) + "\n\n" + wrapped(help_exit_statuses, help_width));
-  app.get_formatter()->column_width(option_column);
-  app.allow_extras();
-  std::string methods_text(default_methods);
-  std::string sizes_text(default_sizes);
-  std::string searches_text;
-  // The plan's own defaults, which the help shows.
-  const plan defaults{};
-  std::string repetitions_text = std::to_string(defaults.repetitions);
-  std::string min_time_text = fmt::format("{}", defaults.min_time);
-  std::string seed_text;
-  std::string format_text(report_formats().front().name);
-  std::string output_text;
-  std::string html_text;
-  std::string keys_text(default_keys);
-  std::string key_bits_text = "32";
-  std::string skew_text;
-  std::string save_keys_text;
-  std::string batch_text = std::to_string(defaults.settings.batch);
-  std::string mode_text(mode_name(defaults.modes.front()));
-  std::string threads_text = "1";
+// The values of the options as given, each with its default where it has one that the help
+// shows.
+struct option_texts {
+  std::string methods{default_methods};
+  std::string keys{default_keys};
+  std::string key_bits = "32";
+  std::string sizes{default_sizes};
+  std::string searches;
+  std::string repetitions = std::to_string(plan{}.repetitions);
+  std::string min_time = fmt::format("{}", plan{}.min_time);
+  std::string seed;
+  std::string skew;
+  std::string save_keys;
+  std::string batch = std::to_string(plan{}.settings.batch);
+  std::string epsilon = std::to_string(plan{}.settings.epsilon);
+  std::string mode{mode_name(plan{}.modes.front())};
+  std::string threads = "1";
   bool counters = false;
-  std::string epsilon_text = std::to_string(defaults.settings.epsilon);
+  std::string format{report_formats().front().name};
+  std::string output;
+  std::string html;
+};
+
+void declare_options(CLI::App& app, option_texts& t) {
   const auto add = [&app](const char* name, std::string& into, const char* type,
                           const std::string& help) {
     return app.add_option(name, into, wrapped(help, help_width - option_column))
         ->type_name(type)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   };
-  add("--methods", methods_text, "LIST", methods_help())->default_str(std::string(default_methods));
-  add("--keys", keys_text, "LIST", key_kinds_help())->default_str(std::string(default_keys));
-  add("--key-bits", key_bits_text, "BITS",
+  add("--methods", t.methods, "LIST", methods_help())->default_str(std::string(default_methods));
+  add("--keys", t.keys, "LIST", key_kinds_help())->default_str(std::string(default_keys));
+  add("--key-bits", t.key_bits, "BITS",
       "the width of the keys the lab makes and of text key files: 32 or 64 (a binary key file "
       "has its own)")
-      ->default_str(key_bits_text);
-  add("--sizes", sizes_text, "LIST",
+      ->default_str(t.key_bits);
+  add("--sizes", t.sizes, "LIST",
       fmt::format("comma-separated list sizes, each from 1 to {} keys, with an optional k "
                   "(thousand) or M (million); as much as memory allows (a key file: at most its "
                   "own keys, evenly spread over it, and all of them by default)",
                   largest_size))
       ->default_str(std::string(default_sizes));
-  add("--searches", searches_text, "N",
+  add("--searches", t.searches, "N",
       fmt::format("searches per half whose comparisons are counted (default: the size, at "
                   "most {}); the timing runs through at least {} targets whatever this is",
                   default_searches_cap, least_stream));
-  add("--repetitions", repetitions_text, "N",
+  add("--repetitions", t.repetitions, "N",
       fmt::format("timed repetitions of each row, from 1 to {}", most_repetitions))
-      ->default_str(repetitions_text);
-  add("--min-time", min_time_text, "SECONDS",
+      ->default_str(t.repetitions);
+  add("--min-time", t.min_time, "SECONDS",
       "the least time of each timed repetition, which sets its number of searches")
-      ->default_str(min_time_text);
-  add("--seed", seed_text, "N",
+      ->default_str(t.min_time);
+  add("--seed", t.seed, "N",
       "reset every generator with this 32-bit seed (default: none, each generator in its "
       "default state, as velk_ts)");
-  add("--skew", skew_text, "S",
+  add("--skew", t.skew, "S",
       "draw the successful targets Zipf-distributed with exponent S over the distinct keys, the "
       "hot ones scattered over the list, and the unsuccessful ones likewise over the gaps "
       "(default: uniform)");
-  add("--save-keys", save_keys_text, "FILE",
+  add("--save-keys", t.save_keys, "FILE",
       "also write the run's key set at its largest size to FILE in the binary key format, all or "
       "nothing (the run must have one key set)");
-  add("--batch", batch_text, "K",
+  add("--batch", t.batch, "K",
       fmt::format("the targets that a method's batch form searches at once, in lockstep, from 1 "
                   "to {}",
                   most_batch))
-      ->default_str(batch_text);
-  add("--epsilon", epsilon_text, "E",
+      ->default_str(t.batch);
+  add("--epsilon", t.epsilon, "E",
       "the largest error, in positions, of a learned index's model of the keys")
-      ->default_str(epsilon_text);
-  add("--mode", mode_text, "LIST",
+      ->default_str(t.epsilon);
+  add("--mode", t.mode, "LIST",
       "comma-separated: throughput (searches independent of each other, the time of a search "
       "among many), latency (each target waits for the answer before it, the time of a lone "
       "search)")
-      ->default_str(mode_text);
-  add("--threads", threads_text, "LIST",
+      ->default_str(t.mode);
+  add("--threads", t.threads, "LIST",
       fmt::format("comma-separated numbers of threads that search at once, each its own stream "
                   "over the same keys and layout, on processors of their own; each from 1 to {}",
                   processors_available()))
-      ->default_str(threads_text);
-  app.add_flag("--counters", counters,
+      ->default_str(t.threads);
+  app.add_flag("--counters", t.counters,
                wrapped("read hardware counters (cycles, instructions, branch misses, cache "
                        "misses) where the processor allows, and software ones, around each timed "
                        "repetition, per search",
                        help_width - option_column));
-  add("--format", format_text, "FORMAT", formats_help())
+  add("--format", t.format, "FORMAT", formats_help())
       ->default_str(std::string(report_formats().front().name));
-  add("--output", output_text, "FILE",
+  add("--output", t.output, "FILE",
       "write the report to FILE, all or nothing, instead of standard output");
-  add("--html", html_text, "FILE",
+  add("--html", t.html, "FILE",
       "also write a page for a browser to FILE, all or nothing: the context, charts of the "
       "comparisons and of the time per search against list size (and of the building time of "
       "the layouts that methods build), and every row");
   app.set_version_flag("--version", "velk " VELK_VERSION);
+}
 
-  command result;
+// Parses the command line into `app`; gives the help or the version where they are asked for.
+std::optional<command> parse_or_answer(CLI::App& app, int argc, const char* const* argv) {
   refuse_missing_values(app, argc, argv);
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp&) {
-    result.what = command::action::help;
-    result.text = app.help();
-    return result;
+    return command{command::action::help, {}, app.help()};
   } catch (const CLI::CallForVersion& version) {
-    result.what = command::action::version;
-    result.text = std::string(version.what()) + "\n";
-    return result;
+    return command{command::action::version, {}, std::string(version.what()) + "\n"};
   } catch (const CLI::ParseError& error) {
     throw bad_input(error.what());
   }
@@ -322,62 +326,83 @@ command parse_command_line(int argc, const char* const* argv) {
     }
     throw bad_input(fmt::format("unexpected argument '{}'", extra));
   }
+  return std::nullopt;
+}
 
-  options& chosen = result.settings;
-  chosen.measured.methods = methods_of(methods_text);
+// The key sets and their sizes, the skew and the saved keys.
+void choose_keys(options& chosen, const CLI::App& app, const option_texts& t) {
   const std::optional<int> key_bits =
-      app.count("--key-bits") > 0 ? std::optional<int>(key_bits_of(key_bits_text)) : std::nullopt;
+      app.count("--key-bits") > 0 ? std::optional<int>(key_bits_of(t.key_bits)) : std::nullopt;
   const std::optional<std::vector<std::int32_t>> sizes =
-      app.count("--sizes") > 0 ? std::optional(sizes_of(sizes_text)) : std::nullopt;
-  chosen.measured.key_sets = key_sets_of(keys_text, key_bits, sizes, sizes_of(default_sizes));
+      app.count("--sizes") > 0 ? std::optional(sizes_of(t.sizes)) : std::nullopt;
+  chosen.measured.key_sets = key_sets_of(t.keys, key_bits, sizes, sizes_of(default_sizes));
   check_widths(chosen.measured);
   if (app.count("--skew") > 0) {
-    chosen.measured.skew = skew_of(skew_text);
+    chosen.measured.skew = skew_of(t.skew);
   }
   if (app.count("--save-keys") > 0) {
     if (chosen.measured.key_sets.size() != 1) {
       refuse(
-          "--save-keys", save_keys_text,
+          "--save-keys", t.save_keys,
           fmt::format("needs one key set, and --keys gives {}", chosen.measured.key_sets.size()));
     }
-    if (save_keys_text.empty()) {
-      refuse("--save-keys", save_keys_text, "is not a file name");
-    }
-    chosen.save_keys = save_keys_text;
+    chosen.save_keys = file_name_of("--save-keys", t.save_keys);
     chosen.measured.save_keys = true;
   }
+}
+
+// How the searches are timed and driven, and what the methods are told.
+void choose_timing(options& chosen, const CLI::App& app, const option_texts& t) {
+  plan& measured = chosen.measured;
   if (app.count("--searches") > 0) {
-    chosen.measured.searches = searches_of(searches_text);
+    measured.searches = searches_of(t.searches);
   }
-  chosen.measured.repetitions = repetitions_of(repetitions_text);
-  chosen.measured.settings.batch = batch_of(batch_text);
-  chosen.measured.modes = modes_of(mode_text);
-  chosen.measured.threads = threads_of(threads_text, processors_available());
-  if (counters) {
-    check_counters(perf_event_source());
-    chosen.measured.counters = true;
-  }
-  chosen.measured.settings.epsilon = epsilon_of(epsilon_text);
-  chosen.measured.min_time = min_time_of(min_time_text);
+  measured.repetitions = repetitions_of(t.repetitions);
+  measured.min_time = min_time_of(t.min_time);
   if (app.count("--seed") > 0) {
-    chosen.measured.seed = seed_of(seed_text);
+    measured.seed = seed_of(t.seed);
   }
-  chosen.format = format_of(format_text);
+  measured.settings.batch = batch_of(t.batch);
+  measured.settings.epsilon = epsilon_of(t.epsilon);
+  measured.modes = modes_of(t.mode);
+  measured.threads = threads_of(t.threads, processors_available());
+  if (t.counters) {
+    check_counters(perf_event_source());
+    measured.counters = true;
+  }
+}
+
+// The format and the files the reports go to.
+void choose_outputs(options& chosen, const CLI::App& app, const option_texts& t) {
+  chosen.format = format_of(t.format);
   if (app.count("--output") > 0) {
-    if (output_text.empty()) {
-      refuse("--output", output_text, "is not a file name");
-    }
-    chosen.output = output_text;
+    chosen.output = file_name_of("--output", t.output);
   }
   if (app.count("--html") > 0) {
-    if (html_text.empty()) {
-      refuse("--html", html_text, "is not a file name");
+    chosen.html = file_name_of("--html", t.html);
+    if (chosen.output.has_value() && same_file(*chosen.output, *chosen.html)) {
+      refuse("--html", t.html, "is the file that --output writes");
     }
-    if (chosen.output.has_value() && same_file(*chosen.output, html_text)) {
-      refuse("--html", html_text, "is the file that --output writes");
-    }
-    chosen.html = html_text;
   }
+}
+
+}  // namespace
+
+command parse_command_line(int argc, const char* const* argv) {
+  CLI::App app{wrapped(help_description, help_width), "velk"};
+  app.footer(wrapped(help_footer, help_width) + "\n\n" + wrapped(help_exit_statuses, help_width));
+  app.get_formatter()->column_width(option_column);
+  app.allow_extras();
+  option_texts t;
+  declare_options(app, t);
+  if (std::optional<command> answered = parse_or_answer(app, argc, argv)) {
+    return *answered;
+  }
+  command result;
+  result.settings.measured.methods = methods_of(t.methods);
+  choose_keys(result.settings, app, t);
+  choose_timing(result.settings, app, t);
+  choose_outputs(result.settings, app, t);
   return result;
 }
 

@@ -49,6 +49,7 @@ void run_together(int lanes, const std::function<void(int lane)>& ready,
   std::barrier start(lanes);
   {
     std::vector<std::jthread> crew;
+    crew.reserve(static_cast<std::size_t>(lanes));
     for (int lane = 0; lane < lanes; ++lane) {
       crew.emplace_back([&, lane] {
         if (!processors.empty()) {

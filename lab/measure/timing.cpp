@@ -1,10 +1,9 @@
 #include "timing.hpp"
 
-#include <time.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <ctime>
 #include <memory>
 #include <vector>
 

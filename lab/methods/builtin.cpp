@@ -187,7 +187,7 @@ template <class Key>
 class std_find {
  public:
   explicit std_find(std::span<const Key> keys) : keys_(keys) {}
-  answer search(Key target) const { return std_find_in(keys_, target); }
+  [[nodiscard]] answer search(Key target) const { return std_find_in(keys_, target); }
 
  private:
   std::span<const Key> keys_;
@@ -197,7 +197,7 @@ template <class Key>
 class std_lower_bound {
  public:
   explicit std_lower_bound(std::span<const Key> keys) : keys_(keys) {}
-  answer search(Key target) const { return std_lower_bound_in(keys_, target); }
+  [[nodiscard]] answer search(Key target) const { return std_lower_bound_in(keys_, target); }
 
  private:
   std::span<const Key> keys_;

@@ -50,7 +50,7 @@ bool counters_read(std::span<const row> rows) {
 }
 template <std::size_t index>
 cell_value counter_cell(const row& r) {
-  return r.counters[index].has_value() ? cell_value(*r.counters[index]) : cell_value();
+  return r.counters[index].has_value() ? cell_value{*r.counters[index]} : cell_value{};
 }
 template <std::size_t index>
 std::string counter_text(const row& r) {
