@@ -35,6 +35,14 @@
 //                                             keys once (successful) and one value above each
 //                                             once (unsuccessful); without it the lab searches
 //                                             every such target once to find the expected mean;
+//   static std::int64_t comparisons_at(std::int64_t position, std::int64_t n, bool found)
+//                                             for a method whose count depends on nothing but
+//                                             where the target lies: the count of a search whose
+//                                             target's key is at `position` (found) or would be
+//                                             (not found: the lowest position whose key is not
+//                                             smaller, n + 1 above every key); the lab then sums
+//                                             it over the targets in one pass instead of
+//                                             searching them;
 //   static std::size_t bytes_for(std::int64_t n)
 //                                             the bytes of the layout for n keys, so that a run's
 //                                             memory is known before anything is built;

@@ -153,6 +153,10 @@ concept estimates_bytes = requires(std::int64_t n) {
 template <class M>
 concept finds_any_occurrence = M::any_occurrence;
 template <class M>
+concept counts_by_position = requires(std::int64_t position, std::int64_t n, bool found) {
+  { M::comparisons_at(position, n, found) } -> std::convertible_to<std::int64_t>;
+};
+template <class M>
 concept has_model = requires(std::int64_t n) {
   { M::model(n) } -> std::same_as<comparison_totals>;
 };
@@ -282,6 +286,10 @@ struct method_record {
   // (the keys 1, 3, ..., 2n - 1 with the targets 1..2n, or any keys with the same positions);
   // none: the lab searches every target once instead.
   comparison_totals (*model)(std::int64_t n) = nullptr;
+  // What one search of n keys counts when its target's key lies at `position` (found) or would
+  // lie there (the lowest position whose key is not smaller; n + 1 above every key), for a method
+  // whose count depends on nothing else; none: the lab searches the targets.
+  std::int64_t (*comparisons_at)(std::int64_t position, std::int64_t n, bool found) = nullptr;
   // The bytes of the layout it builds for n keys of 32 and of 64 bits, as far as they can be
   // known before building; none where the method does not say.
   std::size_t (*bytes_for_32)(std::int64_t n) = nullptr;
@@ -361,6 +369,11 @@ method_record record_of(std::string_view name, std::string_view summary) {
   }
   if constexpr (has_model<any>) {
     record.model = [](std::int64_t n) { return any::model(n); };
+  }
+  if constexpr (counts_by_position<any>) {
+    record.comparisons_at = [](std::int64_t position, std::int64_t n, bool found) {
+      return static_cast<std::int64_t>(any::comparisons_at(position, n, found));
+    };
   }
   record.bytes_for_32 = bytes_estimate<Method, std::uint32_t>();
   record.bytes_for_64 = bytes_estimate<Method, std::uint64_t>();

@@ -48,7 +48,8 @@ std::size_t size_bytes(const key_set& set, std::int32_t n, const plan& measured)
   const bool repeats = set.file != nullptr || set.kind->repeats;
   std::size_t bytes = (files_own ? 0 : keys * width) +               // the keys
                       2 * stream * (width + sizeof(std::int64_t)) +  // targets and answers
-                      stream * sizeof(std::int64_t) +                // the tally
+                      stream * sizeof(std::int64_t) *                // the tallies
+                          static_cast<std::size_t>(measured.most_threads()) +
                       (repeats ? keys * sizeof(std::uint32_t) : 0);  // the keys drawn among
   for (const method_record* m : measured.methods) {
     bytes += m->layout_bytes(set.bits, n).value_or(m->builds ? keys * width : 0);

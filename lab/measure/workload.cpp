@@ -89,20 +89,35 @@ chosen_among among(std::span<const Key> keys, half which) {
   return chosen;
 }
 
+// Where no key has a value above it before the next (the keys end at the greatest value of the
+// width, each next to the one before), the unsuccessful targets are drawn uniformly below the
+// least key instead.
+template <lab_key Key>
+void below_the_least(workload<Key>& w, const key_set& set, draws& from) {
+  if (w.keys.front() == 0) {
+    throw run_failure(fmt::format(
+        "the {} keys at size {} leave no value free: no unsuccessful search can be drawn", set.name,
+        w.keys.size()));
+  }
+  half_targets<Key>& h = w.halves[1];
+  for (std::size_t i = 0; i < h.targets.size(); ++i) {
+    h.targets[i] = static_cast<Key>(from.below(w.keys.front()));
+    h.answers[i] = not_found;
+  }
+}
+
 // The lab's own draws, each half from a stream of its own.
 template <lab_key Key>
 void drawn_targets(workload<Key>& w, const key_set& set, const target_plan& plan) {
   const std::int64_t seed = plan.seed.value_or(0);
   for (const half which : {half::successful, half::unsuccessful}) {
     const chosen_among chosen = among(w.keys, which);
-    if (chosen.count == 0) {
-      throw run_failure(fmt::format(
-          "the {} keys at size {} leave no value between or above them: no unsuccessful search "
-          "can be drawn",
-          set.name, w.keys.size()));
-    }
     const bool hit = which == half::successful;
     draws from(seed_state(seed, hit ? draw_stream::successful : draw_stream::unsuccessful), 0);
+    if (chosen.count == 0) {
+      below_the_least(w, set, from);
+      continue;
+    }
     const std::optional<zipf_ranks> ranks =
         plan.skew ? std::optional<zipf_ranks>(std::in_place, chosen.count, *plan.skew)
                   : std::nullopt;

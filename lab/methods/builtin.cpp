@@ -46,6 +46,10 @@ class sequential {
   }
   static constexpr auto bound = bound_of<algorithms::sequential_bound>;
   static constexpr auto model = sequential_model;
+  // One per key examined: up to the first match, or every key.
+  static std::int64_t comparisons_at(std::int64_t position, std::int64_t n, bool found) {
+    return found ? position : n;
+  }
 
  private:
   std::span<const Key> keys_;
@@ -118,6 +122,10 @@ class branchless {
   }
   static constexpr auto bound = bound_of<algorithms::branchless_bound>;
   static constexpr auto model = branchless_model;
+  // The same for every target.
+  static std::int64_t comparisons_at(std::int64_t /*position*/, std::int64_t n, bool /*found*/) {
+    return bound(n);
+  }
 
  private:
   std::span<const Key> keys_;
