@@ -210,8 +210,8 @@ const std::vector<batch_case<Entry>>& every_batch() {
 }
 
 // Each lockstep form given the targets in groups of K, the last group short unless K divides
-// their number, and all of them at once (more than a group when there are over 256): the results
-// and counts of the single searches, in order.
+// their number, and all of them at once when there are more than a group's 256: the results and
+// counts of the single searches, in order.
 template <class Entry>
 void check_every_batch(std::span<const Entry> run, const layouts<Entry>& layout,
                        const std::vector<key_type_of<Entry>>& targets) {
@@ -220,8 +220,11 @@ void check_every_batch(std::span<const Entry> run, const layouts<Entry>& layout,
     for (const key_type_of<Entry> t : targets) {
       single.push_back(b.one(run, t, layout));
     }
-    for (const std::size_t k : {std::size_t{1}, std::size_t{3}, std::size_t{16}, std::size_t{256},
-                                std::max<std::size_t>(targets.size(), 1)}) {
+    std::vector<std::size_t> groups{1, 3, 16, 256};
+    if (targets.size() > 256) {
+      groups.push_back(targets.size());
+    }
+    for (const std::size_t k : groups) {
       std::vector<counted_search> together(targets.size());
       for (std::size_t from = 0; from < targets.size(); from += k) {
         const std::size_t count = std::min(k, targets.size() - from);
@@ -267,8 +270,8 @@ bool keeps_its_promise(const method_case<Entry>& m, std::span<const Entry> run,
 }
 
 // Every method on one list, each against binary1 on each target and within the count its header
-// promises, and the lockstep forms against their single searches; gives every result, target by
-// target and method by method, with no count for a method that counts by key width. Stops at the
+// promises; gives every result, target by target and method by method, with no count for a method
+// that counts by key width. Stops at the
 // first disagreement, so that a broken method says so once. Sequential search is left out of the
 // long lists, where examining every entry for thousands of targets would take minutes.
 template <class Entry>
@@ -297,7 +300,6 @@ std::vector<counted_search> check_every_method(const std::vector<key_type_of<Ent
       results.push_back({r.found, r.location, m.counts_by_key_width ? 0 : r.comparisons});
     }
   }
-  check_every_batch<Entry>(run, layout, targets);
   return results;
 }
 
@@ -377,6 +379,35 @@ TEST(ModernSearches, AgreeWithBinary1OnEveryTargetOfEveryShortList) {
       return;
     }
   }
+}
+
+// The lockstep forms on every shape of list at sizes about the edges of a tree's nodes and of a
+// group, at 32 and 64 bits (over the whole range), and on a long list with a sample of targets.
+TEST(ModernSearches, LockstepFormsGiveTheSingleSearchesResultsAndCounts) {
+  const auto check = [](const std::vector<std::uint32_t>& keys,
+                        const std::vector<std::uint32_t>& targets) {
+    const std::span<const std::uint32_t> run(keys);
+    check_every_batch<std::uint32_t>(run, layouts<std::uint32_t>(run), targets);
+    const std::vector<std::uint64_t> wide = mapped<std::uint64_t>(keys, stretched);
+    const std::span<const std::uint64_t> wide_run(wide);
+    check_every_batch<std::uint64_t>(wide_run, layouts<std::uint64_t>(wide_run),
+                                     mapped<std::uint64_t>(targets, stretched));
+  };
+  for (const std::uint32_t n : {0U, 1U, 7U, 8U, 9U, 16U, 17U, 100U, 136U, 137U, 255U, 256U, 300U}) {
+    SCOPED_TRACE(n);
+    for (const std::vector<std::uint32_t>& keys : lists_of_size(n)) {
+      check(keys, targets_around(keys));
+    }
+  }
+  std::vector<std::uint32_t> odd(1000000);
+  for (std::uint32_t i = 0; i < odd.size(); ++i) {
+    odd[i] = 2 * i + 1;
+  }
+  std::vector<std::uint32_t> sample;
+  for (std::uint32_t i = 0; i < 3000; ++i) {
+    sample.push_back(i * 1237 % 2000003);
+  }
+  check(odd, sample);
 }
 
 // The odd keys 1, 3, ..., 2n - 1 of the list's routines, as they are at every entry type: the
