@@ -115,18 +115,19 @@ huge_pages huge_pages_of(const void* start, std::size_t bytes) {
   bool inside = false;
   bool seen = false;
   std::uint64_t huge_kilobytes = 0;
-  for (std::string line; std::getline(smaps, line);) {
+  for (std::string read; std::getline(smaps, read);) {
+    const std::string_view line = read;
     const std::size_t dash = line.find('-');
     const std::size_t space = line.find(' ');
-    if (dash != std::string::npos && dash < space) {
+    if (dash != std::string_view::npos && dash < space) {
       const std::uint64_t from = number_at(line, 16);
-      const std::uint64_t to = number_at(std::string_view(line).substr(dash + 1), 16);
+      const std::uint64_t to = number_at(line.substr(dash + 1), 16);
       inside = from < end && first < to;
       seen = seen || inside;
     } else if (inside && line.starts_with(counted)) {
       const std::size_t digits = line.find_first_not_of(' ', counted.size());
-      if (digits != std::string::npos) {
-        huge_kilobytes += number_at(std::string_view(line).substr(digits), 10);
+      if (digits != std::string_view::npos) {
+        huge_kilobytes += number_at(line.substr(digits), 10);
       }
     }
   }

@@ -54,18 +54,19 @@ const Vector* vectors(const Lane* node) {
   return static_cast<const Vector*>(static_cast<const void*>(node));
 }
 
-// Four 128-bit compares a node. Each lane of a compare is -1 where the key is smaller; their sum,
-// added across, is the number negated. SSE2 has no popcount instruction to count a mask with.
+// Four 128-bit compares a node. Each 32-bit lane of a compare is -1 where the key is smaller;
+// their sum, added across, is the number negated. SSE2 has no popcount instruction to count a
+// mask with; the sums are written with the compiler's vector arithmetic.
 struct sse2_node {
+  using lanes = std::int32_t __attribute__((vector_size(16)));
+
   static std::uint32_t smaller(const std::int32_t* node, std::int32_t target) {
     const __m128i wanted = _mm_set1_epi32(target);
-    const __m128i* v = vectors<__m128i>(node);
-    const __m128i sum =
-        _mm_add_epi32(_mm_add_epi32(_mm_cmpgt_epi32(wanted, _mm_load_si128(v)),
-                                    _mm_cmpgt_epi32(wanted, _mm_load_si128(v + 1))),
-                      _mm_add_epi32(_mm_cmpgt_epi32(wanted, _mm_load_si128(v + 2)),
-                                    _mm_cmpgt_epi32(wanted, _mm_load_si128(v + 3))));
-    return negated_total(sum);
+    const auto* v = vectors<__m128i>(node);
+    const auto below = [&](int i) {
+      return std::bit_cast<lanes>(_mm_cmpgt_epi32(wanted, _mm_load_si128(v + i)));
+    };
+    return negated_total(below(0) + below(1) + below(2) + below(3));
   }
 
   // SSE2 compares 32-bit lanes only. A 64-bit key is smaller where its high half is smaller, or
@@ -75,27 +76,23 @@ struct sse2_node {
   static std::uint32_t smaller(const std::int64_t* node, std::int64_t target) {
     const __m128i low_top_bits = _mm_set_epi32(0, INT32_MIN, 0, INT32_MIN);
     const __m128i wanted = _mm_xor_si128(_mm_set1_epi64x(target), low_top_bits);
-    const __m128i* v = vectors<__m128i>(node);
-    auto below = [&](int i) {
+    const auto* v = vectors<__m128i>(node);
+    const auto below = [&](int i) {
       const __m128i keys = _mm_xor_si128(_mm_load_si128(v + i), low_top_bits);
       const __m128i greater = _mm_cmpgt_epi32(wanted, keys);
       const __m128i equal = _mm_cmpeq_epi32(wanted, keys);
       constexpr int high = _MM_SHUFFLE(3, 3, 1, 1);
       constexpr int low = _MM_SHUFFLE(2, 2, 0, 0);
-      return _mm_or_si128(
+      return std::bit_cast<lanes>(_mm_or_si128(
           _mm_shuffle_epi32(greater, high),
-          _mm_and_si128(_mm_shuffle_epi32(equal, high), _mm_shuffle_epi32(greater, low)));
+          _mm_and_si128(_mm_shuffle_epi32(equal, high), _mm_shuffle_epi32(greater, low))));
     };
-    const __m128i sum =
-        _mm_add_epi32(_mm_add_epi32(below(0), below(1)), _mm_add_epi32(below(2), below(3)));
-    return negated_total(sum) / 2;
+    return negated_total(below(0) + below(1) + below(2) + below(3)) / 2;
   }
 
  private:
-  static std::uint32_t negated_total(__m128i lanes) {
-    lanes = _mm_add_epi32(lanes, _mm_shuffle_epi32(lanes, _MM_SHUFFLE(1, 0, 3, 2)));
-    lanes = _mm_add_epi32(lanes, _mm_shuffle_epi32(lanes, _MM_SHUFFLE(2, 3, 0, 1)));
-    return static_cast<std::uint32_t>(-_mm_cvtsi128_si32(lanes));
+  static std::uint32_t negated_total(lanes sum) {
+    return static_cast<std::uint32_t>(-(sum[0] + sum[1] + sum[2] + sum[3]));
   }
 };
 
@@ -104,7 +101,7 @@ struct avx2_node {
   [[gnu::target("avx2")]] static std::uint32_t smaller(const std::int32_t* node,
                                                        std::int32_t target) {
     const __m256i wanted = _mm256_set1_epi32(target);
-    const __m256i* v = vectors<__m256i>(node);
+    const auto* v = vectors<__m256i>(node);
     const auto low = static_cast<unsigned>(
         _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpgt_epi32(wanted, _mm256_load_si256(v)))));
     const auto high = static_cast<unsigned>(_mm256_movemask_ps(
@@ -114,7 +111,7 @@ struct avx2_node {
   [[gnu::target("avx2")]] static std::uint32_t smaller(const std::int64_t* node,
                                                        std::int64_t target) {
     const __m256i wanted = _mm256_set1_epi64x(target);
-    const __m256i* v = vectors<__m256i>(node);
+    const auto* v = vectors<__m256i>(node);
     const auto low = static_cast<unsigned>(
         _mm256_movemask_pd(_mm256_castsi256_pd(_mm256_cmpgt_epi64(wanted, _mm256_load_si256(v)))));
     const auto high = static_cast<unsigned>(_mm256_movemask_pd(
@@ -212,11 +209,11 @@ struct btree_layout<Key>::searching {
       return;
     }
     const std::size_t count = keys.size();
-    std::array<lane, most_in_lockstep> target;  // NOLINT(cppcoreguidelines-pro-type-member-init)
-    std::array<std::uint32_t, most_in_lockstep>
-        j;  // NOLINT(cppcoreguidelines-pro-type-member-init)
-    std::array<std::uint32_t, most_in_lockstep>
-        counted;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+    // NOLINTBEGIN(cppcoreguidelines-pro-type-member-init): set below before it is read
+    std::array<lane, most_in_lockstep> target;
+    std::array<std::uint32_t, most_in_lockstep> j;
+    std::array<std::uint32_t, most_in_lockstep> counted;
+    // NOLINTEND(cppcoreguidelines-pro-type-member-init)
     for (std::size_t i = 0; i < count; ++i) {
       target[i] = lane_of(keys[i]);
       j[i] = 0;
@@ -345,39 +342,36 @@ requires std::same_as<key_type_of<Entry>, Key> btree_layout<Key>::btree_layout(
   constexpr lane padding = std::numeric_limits<lane>::max();
   const btree_levels shape = btree_levels_of(run.size(), per_node);
   height_ = shape.count;
-  // Level l from the root is shape's level height - 1 - l from the leaves; `keys_below` is what
-  // the subtree of one of its nodes holds, when full.
-  std::array<std::size_t, btree_levels::most> keys_below{};
+  const auto levels = static_cast<std::size_t>(shape.count);
+  // The nodes of level l, counted from the root.
+  const auto nodes_at = [&shape, levels](std::size_t l) { return shape.nodes.at(levels - 1 - l); };
   std::size_t first = 0;
-  for (int l = height_ - 1, from_leaves = 0; l >= 0; --l, ++from_leaves) {
-    keys_below.at(static_cast<std::size_t>(l)) =
-        from_leaves == 0 ? per_node
-                         : keys_below.at(static_cast<std::size_t>(l + 1)) * (per_node + 1);
-  }
-  for (int l = 0; l < height_; ++l) {
-    const std::size_t nodes = shape.nodes.at(static_cast<std::size_t>(height_ - 1 - l));
-    const std::size_t held = l == height_ - 1
-                                 ? run.size() - (nodes - 1) * per_node
-                                 : shape.nodes.at(static_cast<std::size_t>(height_ - 2 - l)) -
-                                       (nodes - 1) * (per_node + 1) - 1;
-    levels_.at(static_cast<std::size_t>(l)) = {first, static_cast<std::uint32_t>(nodes - 1),
-                                               static_cast<std::uint32_t>(per_node - held)};
+  for (std::size_t l = 0; l < levels; ++l) {
+    const std::size_t nodes = nodes_at(l);
+    // The keys of the last node: a leaf's are the run's last ones; an inner node has one fewer
+    // than its children.
+    const std::size_t held = l + 1 == levels ? run.size() - (nodes - 1) * per_node
+                                             : nodes_at(l + 1) - (nodes - 1) * (per_node + 1) - 1;
+    levels_.at(l) = {first, static_cast<std::uint32_t>(nodes - 1),
+                     static_cast<std::uint32_t>(per_node - held)};
     first += nodes;
   }
-  if (height_ == 0) {
+  if (levels == 0) {
     return;
   }
   const std::span<lane> all = nodes_.elements();
-  const std::span<lane> leaves =
-      all.subspan(levels_.at(static_cast<std::size_t>(height_ - 1)).first * per_node);
+  const std::span<lane> leaves = all.subspan(levels_.at(levels - 1).first * per_node);
   std::transform(run.begin(), run.end(), leaves.begin(),
                  [](const Entry& entry) { return lane_of(key_of(entry)); });
   std::fill(leaves.begin() + static_cast<std::ptrdiff_t>(run.size()), leaves.end(), padding);
-  for (int l = 0; l + 1 < height_; ++l) {
-    const level& at = levels_.at(static_cast<std::size_t>(l));
-    const std::size_t children = shape.nodes.at(static_cast<std::size_t>(height_ - 2 - l));
-    const std::size_t child_keys = keys_below.at(static_cast<std::size_t>(l + 1));
-    std::span<lane> separators = all.subspan(at.first * per_node, (at.last_node + 1) * per_node);
+  // From the level above the leaves up; `child_keys` is what a full node of the level below
+  // holds beneath it.
+  std::size_t child_keys = per_node;
+  for (std::size_t l = levels - 1; l-- > 0; child_keys *= per_node + 1) {
+    const level& at = levels_.at(l);
+    const std::size_t children = nodes_at(l + 1);
+    const std::span<lane> separators =
+        all.subspan(at.first * per_node, (at.last_node + 1) * per_node);
     for (std::size_t s = 0; s < separators.size(); ++s) {
       // Slot s of node s / per_node separates child `right` from the one before it.
       const std::size_t right = s / per_node * (per_node + 1) + s % per_node + 1;

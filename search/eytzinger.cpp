@@ -98,7 +98,8 @@ void group(const eytzinger_layout<Key>& layout, const Key* keys, std::span<const
   const std::size_t count = targets.size();
   constexpr std::uint32_t ahead = prefetch_ahead<Key>;
   // Set before it is read: clearing the greatest group for every group would cost a level.
-  std::array<std::uint32_t, most_in_lockstep> k;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init)
+  std::array<std::uint32_t, most_in_lockstep> k;
   std::fill_n(k.begin(), count, 1);
   const int full_levels = std::bit_width(n) - 1;
   for (int level = 0; level < full_levels; ++level) {

@@ -151,8 +151,8 @@ void branchless_group(std::span<const Entry> run, std::span<const key_type_of<En
   }
   const std::size_t count = targets.size();
   // Set before it is read: clearing the greatest group for every group would cost a step.
-  std::array<std::size_t, most_in_lockstep>
-      first;  // NOLINT(cppcoreguidelines-pro-type-member-init)
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init)
+  std::array<std::size_t, most_in_lockstep> first;
   std::fill_n(first.begin(), count, 0);
   std::int32_t steps = 0;
   for (std::size_t length = run.size(); length > 1; ++steps) {

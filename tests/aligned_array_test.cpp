@@ -14,8 +14,8 @@ namespace {
 namespace memory = velk_sr::memory;
 
 std::uintptr_t address(const void* p) {
-  return reinterpret_cast<std::uintptr_t>(
-      p);  // NOLINT(cppcoreguidelines-pro-type-reinterpret-cast)
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast): the address as a number
+  return reinterpret_cast<std::uintptr_t>(p);
 }
 
 TEST(AlignedArrays, LargeOnesStartOnAHugePageAndSmallOnesOnALine) {

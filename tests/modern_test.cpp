@@ -216,9 +216,9 @@ template <class Entry>
 void check_every_batch(std::span<const Entry> run, const layouts<Entry>& layout,
                        const std::vector<key_type_of<Entry>>& targets) {
   for (const batch_case<Entry>& b : every_batch<Entry>()) {
-    std::vector<counted_search> single;
-    for (const key_type_of<Entry> t : targets) {
-      single.push_back(b.one(run, t, layout));
+    std::vector<counted_search> single(targets.size());
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+      single[i] = b.one(run, targets[i], layout);
     }
     std::vector<std::size_t> groups{1, 3, 16, 256};
     if (targets.size() > 256) {

@@ -163,7 +163,7 @@ template <class Key>
 class btree {
  public:
   explicit btree(std::span<const Key> keys) : layout_(keys) {}
-  answer search(Key target) const {
+  [[nodiscard]] answer search(Key target) const {
     const algorithms::counted_search found = algorithms::btree_find(layout_, target);
     return {found.found, found.location};
   }
