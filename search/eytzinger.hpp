@@ -9,10 +9,10 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <span>
 #include <type_traits>
 
+#include "aligned_array.hpp"
 #include "entries.hpp"
 
 namespace velk_sr::algorithms {
@@ -21,7 +21,8 @@ namespace velk_sr::algorithms {
 // children of index k are 2k and 2k + 1, and reading the tree in order (left subtree, node, right
 // subtree) gives the keys in the run's order. Owns its array of n + 1 keys (index 0 unused),
 // which starts on a 64-byte line so that the descendants of any index that fill a line share it:
-// the 16 four levels below for keys of 4 bytes, the 8 three levels below for keys of 8. Building
+// the 16 four levels below for keys of 4 bytes, the 8 three levels below for keys of 8 (from
+// 2 MiB on, on huge pages where the system gives them: see aligned_array.hpp). Building
 // it reads the run once and does not keep it. Built from a run of any entry type whose key is
 // `Key`: `eytzinger_layout layout(run)` takes the key type from the run.
 template <run_key Key>
@@ -40,18 +41,20 @@ class eytzinger_layout {
   static constexpr std::size_t bytes_for(std::size_t entries) {
     return (entries + 1) * sizeof(Key);
   }
+  // Where its keys lie, for asking whether they were given huge pages.
+  [[nodiscard]] const memory::aligned_block& block() const { return keys_.block(); }
 
  private:
   template <run_key Of>
   friend counted_search eytzinger(const eytzinger_layout<Of>& layout,
                                   std::type_identity_t<Of> target);
-
-  struct release {
-    void operator()(Key* keys) const;
-  };
+  template <run_key Of>
+  friend void eytzinger(const eytzinger_layout<Of>& layout,
+                        std::span<const std::type_identity_t<Of>> targets,
+                        std::span<counted_search> results);
 
   std::int32_t size_;
-  std::unique_ptr<Key[], release> keys_;
+  memory::aligned_array<Key> keys_;
 };
 
 template <run_entry Entry>
@@ -71,6 +74,16 @@ eytzinger_layout(std::span<const Entry>) -> eytzinger_layout<key_type_of<Entry>>
 // run. Not found: `location` is 0.
 template <run_key Key>
 counted_search eytzinger(const eytzinger_layout<Key>& layout, std::type_identity_t<Key> target);
+
+// The same search for each target, written to the result at the same index (`results` is at least
+// as long as `targets`), in lockstep in groups of up to 256: each step takes every search of the
+// group down one level and prefetches the line four levels (three for keys of 8 bytes) below it,
+// so that the waits for memory of the group's searches overlap. Each result and count is that of
+// the search above.
+template <run_key Key>
+void eytzinger(const eytzinger_layout<Key>& layout,
+               std::span<const std::type_identity_t<Key>> targets,
+               std::span<counted_search> results);
 
 // The most that eytzinger counts on a layout of n keys (none when it is empty).
 constexpr std::int32_t eytzinger_bound(std::int32_t n) { return n == 0 ? 0 : floor_log2(n) + 2; }

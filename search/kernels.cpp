@@ -384,7 +384,9 @@ std::size_t choose_and_scan(std::span<const Entry> run, key_type_of<Entry> targe
   return scan(run, target);
 }
 
-bool supported_by_name(std::string_view name) {
+}  // namespace
+
+bool instruction_set_supported(std::string_view name) {
 #if defined(__x86_64__)
   // Safe to call at any time, also before the run-time library's own initialisers have run.
   __builtin_cpu_init();
@@ -399,8 +401,6 @@ bool supported_by_name(std::string_view name) {
   return name == "sse2" || name == "scalar";
 }
 
-}  // namespace
-
 template <run_entry Entry>
 std::span<const scan_kernel<Entry>> scan_kernels() {
   return kernels<Entry>;
@@ -408,7 +408,7 @@ std::span<const scan_kernel<Entry>> scan_kernels() {
 
 template <run_entry Entry>
 bool supported(const scan_kernel<Entry>& kernel) {
-  return supported_by_name(kernel.name);
+  return instruction_set_supported(kernel.name);
 }
 
 template <run_entry Entry>

@@ -35,6 +35,11 @@ struct scan_kernel {
 template <run_entry Entry>
 std::span<const scan_kernel<Entry>> scan_kernels();
 
+// Whether this processor (and its operating system) can run the kernels of the instruction set
+// named "avx512", "avx2", "sse2" or "scalar"; the scan kernels and the other searches' kernels
+// bear these names.
+bool instruction_set_supported(std::string_view name);
+
 // Whether this processor (and its operating system) can run `kernel`.
 template <run_entry Entry>
 bool supported(const scan_kernel<Entry>& kernel);
@@ -86,6 +91,32 @@ inline void narrow(key_type key, key_type target, std::size_t mid, std::size_t& 
   constexpr std::uint32_t sign_bit = 0x80000000;
   narrow(static_cast<std::uint32_t>(key) ^ sign_bit, static_cast<std::uint32_t>(target) ^ sign_bit,
          mid, bottom, top, counted);
+}
+
+// One step of halving a length: `upper` where `key`, the key just below it, is smaller than
+// `target`, and `first` otherwise. Again a coin toss, and again a conditional move, written out on
+// x86-64: compilers make the select a jump in some loops (over a group of searches) and at some
+// optimisation levels.
+template <class Key>
+requires std::same_as<Key, std::uint32_t> || std::same_as<Key, std::uint64_t>
+inline std::size_t kept_part(Key key, Key target, std::size_t first, std::size_t upper) {
+#if defined(__x86_64__)
+  asm("cmp %[target], %[key]\n\t"
+      "cmovb %[upper], %[first]"
+      : [first] "+r"(first)
+      : [key] "r"(key), [target] "r"(target), [upper] "r"(upper)
+      : "cc");
+  return first;
+#else
+  return key < target ? upper : first;
+#endif
+}
+
+// The same step on signed keys, their sign bits flipped as narrow's are.
+inline std::size_t kept_part(key_type key, key_type target, std::size_t first, std::size_t upper) {
+  constexpr std::uint32_t sign_bit = 0x80000000;
+  return kept_part(static_cast<std::uint32_t>(key) ^ sign_bit,
+                   static_cast<std::uint32_t>(target) ^ sign_bit, first, upper);
 }
 
 }  // namespace velk_sr::kernels

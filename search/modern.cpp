@@ -3,10 +3,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <type_traits>
+
+#include "kernels.hpp"
+#include "lockstep.hpp"
 
 namespace velk_sr::algorithms {
 
@@ -41,6 +45,15 @@ struct halved {
   std::int32_t steps;
 };
 
+// One step: the range of `length` entries from `first` keeps its upper part, `length - half`
+// entries from first + half, when the key just below that part is smaller than the target.
+template <run_entry Entry>
+std::size_t kept(std::span<const Entry> run, std::size_t first, std::size_t half,
+                 key_type_of<Entry> target) {
+  const std::size_t upper = first + half;
+  return kernels::kept_part(key_of(run[upper - 1]), target, first, upper);
+}
+
 // Each step keeps the upper part when the key just below it is smaller than the target, so the
 // entry left at the end is the first whose key is not smaller, or the last of the range when
 // every key is. The select compiles to a conditional move. With `prefetching`, each step down to
@@ -56,13 +69,13 @@ halved halve(std::span<const Entry> run, std::size_t first, std::size_t length,
       length -= half;
       __builtin_prefetch(&run[first + length / 2 - 1]);
       __builtin_prefetch(&run[first + half + length / 2 - 1]);
-      first += key_of(run[first + half - 1]) < target ? half : 0;
+      first = kept(run, first, half, target);
       ++steps;
     }
   }
   while (length > 1) {
     const std::size_t half = length / 2;
-    first += key_of(run[first + half - 1]) < target ? half : 0;
+    first = kept(run, first, half, target);
     length -= half;
     ++steps;
   }
@@ -124,6 +137,49 @@ counted_search branchless(std::span<const Entry> run, key_type_of<Entry> target)
   return tested_at(run, end.at, target, end.steps);
 }
 
+namespace {
+
+// Every search of the group halves the same lengths. Once a step has taken a search's range, the
+// entry it probes next is known, and is prefetched; the rest of the group runs before the search
+// reads it.
+template <run_entry Entry>
+void branchless_group(std::span<const Entry> run, std::span<const key_type_of<Entry>> targets,
+                      std::span<counted_search> results) {
+  if (run.empty()) {
+    std::fill(results.begin(), results.end(), counted_search{});
+    return;
+  }
+  const std::size_t count = targets.size();
+  // Set before it is read: clearing the greatest group for every group would cost a step.
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-member-init)
+  std::array<std::size_t, most_in_lockstep> first;
+  std::fill_n(first.begin(), count, 0);
+  std::int32_t steps = 0;
+  for (std::size_t length = run.size(); length > 1; ++steps) {
+    const std::size_t half = length / 2;
+    length -= half;
+    const std::size_t next_probe = length / 2 - (length > 1 ? 1 : 0);
+    for (std::size_t i = 0; i < count; ++i) {
+      first[i] = kept(run, first[i], half, targets[i]);
+      __builtin_prefetch(&run[first[i] + next_probe]);
+    }
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    results[i] = tested_at(run, first[i], targets[i], steps);
+  }
+}
+
+}  // namespace
+
+template <run_entry Entry>
+void branchless(std::span<const Entry> run, std::span<const key_type_of<Entry>> targets,
+                std::span<counted_search> results) {
+  in_groups(targets, results,
+            [run](std::span<const key_type_of<Entry>> some, std::span<counted_search> theirs) {
+              branchless_group(run, some, theirs);
+            });
+}
+
 // The lowest position whose key is not smaller than the target lies in low..high + 1: every key
 // below `low` is smaller, every key above `high` is not. A probe moves one of the two past
 // itself, so the range loses at least the probe at every test.
@@ -178,6 +234,12 @@ counted_search exponential(std::span<const Entry> run, key_type_of<Entry> target
 template counted_search branchless(std::span<const list_entry>, key_type);
 template counted_search branchless(std::span<const std::uint32_t>, std::uint32_t);
 template counted_search branchless(std::span<const std::uint64_t>, std::uint64_t);
+template void branchless(std::span<const list_entry>, std::span<const key_type>,
+                         std::span<counted_search>);
+template void branchless(std::span<const std::uint32_t>, std::span<const std::uint32_t>,
+                         std::span<counted_search>);
+template void branchless(std::span<const std::uint64_t>, std::span<const std::uint64_t>,
+                         std::span<counted_search>);
 template counted_search interpolation(std::span<const list_entry>, key_type);
 template counted_search interpolation(std::span<const std::uint32_t>, std::uint32_t);
 template counted_search interpolation(std::span<const std::uint64_t>, std::uint64_t);

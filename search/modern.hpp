@@ -25,6 +25,15 @@ namespace velk_sr::algorithms {
 template <run_entry Entry>
 counted_search branchless(std::span<const Entry> run, key_type_of<Entry> target);
 
+// The same search for each target, written to the result at the same index (`results` is at least
+// as long as `targets`), in lockstep in groups of up to 256: every search halves the same lengths,
+// so each step halves the range of every search of the group once and prefetches the entry that
+// the search probes next, so that the waits for memory of the group's searches overlap. Each
+// result and count is that of the search above.
+template <run_entry Entry>
+void branchless(std::span<const Entry> run, std::span<const key_type_of<Entry>> targets,
+                std::span<counted_search> results);
+
 // What branchless counts on a run of n entries, whatever the target.
 constexpr std::int32_t branchless_bound(std::int32_t n) { return n == 0 ? 0 : ceil_log2(n) + 1; }
 

@@ -449,9 +449,9 @@ def test(velk, chromium, work):
     check(len(methods) > 8 and len(rows) == len(methods) * 5 * 2,
           f"the csv report has {len(rows)} rows of {len(methods)} methods")
     # A marker per counted row, per row twice (the time, and the time relative to the
-    # baseline), and per size whose layout was built.
+    # baseline), and per method and size whose layout was built.
     markers = sum(1 for row in rows if row["comparisons"]) + 2 * len(rows) + len(
-        {row["size"] for row in rows if row["layout_ns"]})
+        {(row["method"], row["size"]) for row in rows if row["layout_ns"]})
     # A single method at a single size, and that size 1; and a run of baselines alone.
     single, baseline = os.path.join(work, "single.html"), os.path.join(work, "baseline.html")
     run_velk(velk, ["--methods", "binary1", "--sizes", "1", *quick, "--html", single])

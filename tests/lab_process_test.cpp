@@ -560,7 +560,7 @@ TEST(Velk, AnInterruptWhileWritingLeavesEveryFileWhole) {
     EXPECT_EQ(names, (std::vector<std::string>{"page.html", "rows.json"}));
     const std::string report = contents_of(rows);
     if (report != old_report) {
-      EXPECT_EQ(nlohmann::json::parse(report).at("benchmarks").size(), 11U * 2 * (3 + 3));
+      EXPECT_EQ(nlohmann::json::parse(report).at("benchmarks").size(), 15U * 2 * (3 + 3));
     }
     const std::string html = contents_of(page);
     if (html != old_report) {

@@ -424,9 +424,10 @@ TEST(LabOptions, EveryOptionTakesItsValue) {
              "out.json", "--format", "markdown", "--html", "page.html"});
   const velk_lab::options& o = c.settings;
   EXPECT_EQ(names_of(o.measured.methods),
-            (std::vector<std::string_view>{"sequential", "binary1", "recbinary1", "binary2",
-                                           "recbinary2", "branchless", "eytzinger", "interpolation",
-                                           "exponential", "std-find", "std-lower-bound"}));
+            (std::vector<std::string_view>{
+                "sequential", "binary1", "recbinary1", "binary2", "recbinary2", "branchless",
+                "eytzinger", "btree", "branchless-batch", "eytzinger-batch", "btree-batch",
+                "interpolation", "exponential", "std-find", "std-lower-bound"}));
   EXPECT_EQ(o.measured.key_sets[0].sizes,
             (std::vector<std::int32_t>{1, 10000, 1000000, 1073741823}));
   EXPECT_EQ(o.measured.searches, 2000);
@@ -466,11 +467,13 @@ TEST(LabOptions, BadInputNamesTheOptionAndTheValue) {
   const bad_case cases[] = {
       {{"--methods", "binary3"},
        "--methods: 'binary3' is not a method (choose from sequential, binary1, recbinary1, "
-       "binary2, recbinary2, branchless, eytzinger, interpolation, exponential, std-find, "
+       "binary2, recbinary2, branchless, eytzinger, btree, branchless-batch, eytzinger-batch, "
+       "btree-batch, interpolation, exponential, std-find, "
        "std-lower-bound, or all)"},
       {{"--methods", "binary1,"},
        "--methods: '' is not a method (choose from sequential, binary1, recbinary1, binary2, "
-       "recbinary2, branchless, eytzinger, interpolation, exponential, std-find, "
+       "recbinary2, branchless, eytzinger, btree, branchless-batch, eytzinger-batch, btree-batch, "
+       "interpolation, exponential, std-find, "
        "std-lower-bound, or all)"},
       {{"--methods", "all,binary2"}, "--methods: 'binary2' is given twice"},
       {{"--sizes", "10,ten"},

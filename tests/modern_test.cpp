@@ -1,11 +1,14 @@
-// Every search algorithm, the textbook ones and those of today (branchless, eytzinger,
-// interpolation, exponential), on runs of list entries and of plain keys of 32 and 64 bits: the
-// same results as binary1 on every target of every list up to 300 entries and on samples of long
-// ones, the same counts on the same key values whatever the entry type, and the counts and bounds
-// their headers promise.
+// Every search algorithm, the textbook ones and those of today (branchless, eytzinger, btree with
+// each of its kernels, interpolation, exponential), on runs of list entries and of plain keys of
+// 32 and 64 bits: the same results as binary1 on every target of every list up to 300 entries and
+// on samples of long ones, the same counts on the same key values whatever the entry type (btree's
+// whatever the entry type of the same key width), the lockstep forms' results and counts those of
+// the single searches, and the counts and bounds their headers promise.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <limits>
 #include <random>
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "search/algorithms.hpp"
+#include "search/btree.hpp"
 #include "search/eytzinger.hpp"
 #include "search/modern.hpp"
 
@@ -81,51 +85,164 @@ enum class promise {
   any_match,        // found at some position that holds the target (binary2 stops at the first)
 };
 
+// The layouts that the methods search, built from the run.
 template <class Entry>
-using layout_of = algorithms::eytzinger_layout<key_type_of<Entry>>;
+struct layouts {
+  explicit layouts(std::span<const Entry> run) : eytzinger(run), btree(run) {}
+  algorithms::eytzinger_layout<key_type_of<Entry>> eytzinger;
+  algorithms::btree_layout<key_type_of<Entry>> btree;
+};
+
+template <class Entry>
+using search_function = std::function<counted_search(std::span<const Entry>, key_type_of<Entry>,
+                                                     const layouts<Entry>&)>;
 
 template <class Entry>
 struct method_case {
-  const char* name = nullptr;
-  counted_search (*search)(std::span<const Entry>, key_type_of<Entry>,
-                           const layout_of<Entry>&) = nullptr;
+  std::string name;
+  search_function<Entry> search;
   std::int32_t (*bound)(std::int32_t n) = nullptr;
   promise keeps = promise::lowest_or_zero;
-  bool always_its_bound = false;  // counts its bound for every target
+  bool always_its_bound = false;     // counts its bound for every target
+  bool counts_by_key_width = false;  // counts differently at 32 and at 64 bits
 };
+
+// Each btree kernel that this processor supports, for the key type.
+template <class Key>
+std::vector<algorithms::btree_kernel<Key>> supported_btree_kernels() {
+  std::vector<algorithms::btree_kernel<Key>> kernels;
+  for (const auto& kernel : algorithms::btree_layout<Key>::kernels()) {
+    if (algorithms::supported(kernel)) {
+      kernels.push_back(kernel);
+    }
+  }
+  return kernels;
+}
 
 template <class Entry>
 const std::vector<method_case<Entry>>& every_method() {
   using run = std::span<const Entry>;
   using key = key_type_of<Entry>;
-  using layout = layout_of<Entry>;
-  static const std::vector<method_case<Entry>> methods{
-      {"sequential", [](run r, key t, const layout&) { return algorithms::sequential(r, t); },
-       algorithms::sequential_bound, promise::lowest_or_size},
-      {"binary1", [](run r, key t, const layout&) { return algorithms::binary1(r, t); },
-       algorithms::binary1_bound, promise::same_as_binary1},
-      {"recbinary1",
-       [](run r, key t, const layout&) {
-         return algorithms::recbinary1(r, t, 1, static_cast<std::int32_t>(r.size()));
-       },
-       algorithms::binary1_bound, promise::same_as_binary1},
-      {"binary2", [](run r, key t, const layout&) { return algorithms::binary2(r, t); },
-       algorithms::binary2_bound, promise::any_match},
-      {"recbinary2",
-       [](run r, key t, const layout&) {
-         return algorithms::recbinary2(r, t, 1, static_cast<std::int32_t>(r.size()));
-       },
-       algorithms::binary2_bound, promise::any_match},
-      {"branchless", [](run r, key t, const layout&) { return algorithms::branchless(r, t); },
-       algorithms::branchless_bound, promise::lowest_or_zero, true},
-      {"eytzinger", [](run, key t, const layout& l) { return algorithms::eytzinger(l, t); },
-       algorithms::eytzinger_bound, promise::lowest_or_zero},
-      {"interpolation", [](run r, key t, const layout&) { return algorithms::interpolation(r, t); },
-       algorithms::interpolation_bound, promise::lowest_or_zero},
-      {"exponential", [](run r, key t, const layout&) { return algorithms::exponential(r, t); },
-       algorithms::exponential_bound, promise::lowest_or_zero},
-  };
+  using layout = layouts<Entry>;
+  static const std::vector<method_case<Entry>> methods = [] {
+    std::vector<method_case<Entry>> all{
+        {"sequential", [](run r, key t, const layout&) { return algorithms::sequential(r, t); },
+         algorithms::sequential_bound, promise::lowest_or_size},
+        {"binary1", [](run r, key t, const layout&) { return algorithms::binary1(r, t); },
+         algorithms::binary1_bound, promise::same_as_binary1},
+        {"recbinary1",
+         [](run r, key t, const layout&) {
+           return algorithms::recbinary1(r, t, 1, static_cast<std::int32_t>(r.size()));
+         },
+         algorithms::binary1_bound, promise::same_as_binary1},
+        {"binary2", [](run r, key t, const layout&) { return algorithms::binary2(r, t); },
+         algorithms::binary2_bound, promise::any_match},
+        {"recbinary2",
+         [](run r, key t, const layout&) {
+           return algorithms::recbinary2(r, t, 1, static_cast<std::int32_t>(r.size()));
+         },
+         algorithms::binary2_bound, promise::any_match},
+        {"branchless", [](run r, key t, const layout&) { return algorithms::branchless(r, t); },
+         algorithms::branchless_bound, promise::lowest_or_zero, true},
+        {"eytzinger",
+         [](run, key t, const layout& l) { return algorithms::eytzinger(l.eytzinger, t); },
+         algorithms::eytzinger_bound, promise::lowest_or_zero},
+        {"interpolation",
+         [](run r, key t, const layout&) { return algorithms::interpolation(r, t); },
+         algorithms::interpolation_bound, promise::lowest_or_zero},
+        {"exponential", [](run r, key t, const layout&) { return algorithms::exponential(r, t); },
+         algorithms::exponential_bound, promise::lowest_or_zero},
+        {"btree", [](run, key t, const layout& l) { return algorithms::btree(l.btree, t); },
+         algorithms::btree_bound<key>, promise::lowest_or_zero, false, true},
+    };
+    // Each kernel, counting and not: the search that counts nothing counts 0.
+    for (const auto& kernel : supported_btree_kernels<key>()) {
+      all.push_back({"btree " + std::string(kernel.name),
+                     [kernel](run, key t, const layout& l) { return kernel.search(l.btree, t); },
+                     algorithms::btree_bound<key>, promise::lowest_or_zero, false, true});
+      all.push_back({"btree find " + std::string(kernel.name),
+                     [kernel](run, key t, const layout& l) { return kernel.find(l.btree, t); },
+                     [](std::int32_t) { return 0; }, promise::lowest_or_zero, false, true});
+    }
+    return all;
+  }();
   return methods;
+}
+
+// A lockstep form and the single search whose results it gives.
+template <class Entry>
+struct batch_case {
+  std::string name;
+  std::function<void(std::span<const Entry>, const layouts<Entry>&,
+                     std::span<const key_type_of<Entry>>, std::span<counted_search>)>
+      search;
+  search_function<Entry> one;
+};
+
+template <class Entry>
+const std::vector<batch_case<Entry>>& every_batch() {
+  using run = std::span<const Entry>;
+  using key = key_type_of<Entry>;
+  using layout = layouts<Entry>;
+  using targets = std::span<const key>;
+  using results = std::span<counted_search>;
+  static const std::vector<batch_case<Entry>> batches = [] {
+    std::vector<batch_case<Entry>> all{
+        {"branchless",
+         [](run r, const layout&, targets t, results out) { algorithms::branchless(r, t, out); },
+         [](run r, key t, const layout&) { return algorithms::branchless(r, t); }},
+        {"eytzinger",
+         [](run, const layout& l, targets t, results out) {
+           algorithms::eytzinger(l.eytzinger, t, out);
+         },
+         [](run, key t, const layout& l) { return algorithms::eytzinger(l.eytzinger, t); }},
+    };
+    for (const auto& kernel : supported_btree_kernels<key>()) {
+      all.push_back({"btree " + std::string(kernel.name),
+                     [kernel](run, const layout& l, targets t, results out) {
+                       kernel.search_together(l.btree, t, out);
+                     },
+                     [kernel](run, key t, const layout& l) { return kernel.search(l.btree, t); }});
+    }
+    return all;
+  }();
+  return batches;
+}
+
+// Each lockstep form given the targets in groups of K, the last group short unless K divides
+// their number, and all of them at once when there are more than a group's 256: the results and
+// counts of the single searches, in order.
+template <class Entry>
+void check_every_batch(std::span<const Entry> run, const layouts<Entry>& layout,
+                       const std::vector<key_type_of<Entry>>& targets) {
+  for (const batch_case<Entry>& b : every_batch<Entry>()) {
+    std::vector<counted_search> single(targets.size());
+    for (std::size_t i = 0; i < targets.size(); ++i) {
+      single[i] = b.one(run, targets[i], layout);
+    }
+    std::vector<std::size_t> groups{1, 3, 16, 256};
+    if (targets.size() > 256) {
+      groups.push_back(targets.size());
+    }
+    for (const std::size_t k : groups) {
+      std::vector<counted_search> together(targets.size());
+      for (std::size_t from = 0; from < targets.size(); from += k) {
+        const std::size_t count = std::min(k, targets.size() - from);
+        b.search(run, layout, std::span(targets).subspan(from, count),
+                 std::span(together).subspan(from, count));
+      }
+      if (together != single) {
+        const auto wrong = std::mismatch(together.begin(), together.end(), single.begin());
+        const auto at = wrong.first - together.begin();
+        ADD_FAILURE() << b.name << " in groups of " << k << " on " << run.size()
+                      << " entries, target " << targets[static_cast<std::size_t>(at)] << ": found "
+                      << wrong.first->found << " at " << wrong.first->location << " counting "
+                      << wrong.first->comparisons << "; alone " << wrong.second->found << " at "
+                      << wrong.second->location << " counting " << wrong.second->comparisons;
+        return;
+      }
+    }
+  }
 }
 
 template <class Entry>
@@ -153,16 +270,18 @@ bool keeps_its_promise(const method_case<Entry>& m, std::span<const Entry> run,
 }
 
 // Every method on one list, each against binary1 on each target and within the count its header
-// promises; gives every result, target by target and method by method. Stops at the first
-// disagreement, so that a broken method says so once. Sequential search is left out of the long
-// lists, where examining every entry for thousands of targets would take minutes.
+// promises; gives every result, target by target and method by method, with no count for a method
+// that counts by key width. Stops at the
+// first disagreement, so that a broken method says so once. Sequential search is left out of the
+// long lists, where examining every entry for thousands of targets would take minutes.
 template <class Entry>
 std::vector<counted_search> check_every_method(const std::vector<key_type_of<Entry>>& keys,
                                                const std::vector<key_type_of<Entry>>& targets) {
   const std::vector<Entry> list = run_of<Entry>(keys);
   const std::span<const Entry> run(list);
-  const algorithms::eytzinger_layout layout(run);
-  EXPECT_EQ(layout.size(), static_cast<std::int32_t>(keys.size()));
+  const layouts<Entry> layout(run);
+  EXPECT_EQ(layout.eytzinger.size(), static_cast<std::int32_t>(keys.size()));
+  EXPECT_EQ(layout.btree.size(), static_cast<std::int32_t>(keys.size()));
   std::vector<counted_search> results;
   for (const key_type_of<Entry> target : targets) {
     const counted_search expected = algorithms::binary1(run, target);
@@ -178,7 +297,7 @@ std::vector<counted_search> check_every_method(const std::vector<key_type_of<Ent
                       << "; bound " << m.bound(static_cast<std::int32_t>(keys.size()));
         return results;
       }
-      results.push_back(r);
+      results.push_back({r.found, r.location, m.counts_by_key_width ? 0 : r.comparisons});
     }
   }
   return results;
@@ -262,6 +381,35 @@ TEST(ModernSearches, AgreeWithBinary1OnEveryTargetOfEveryShortList) {
   }
 }
 
+// The lockstep forms on every shape of list at sizes about the edges of a tree's nodes and of a
+// group, at 32 and 64 bits (over the whole range), and on a long list with a sample of targets.
+TEST(ModernSearches, LockstepFormsGiveTheSingleSearchesResultsAndCounts) {
+  const auto check = [](const std::vector<std::uint32_t>& keys,
+                        const std::vector<std::uint32_t>& targets) {
+    const std::span<const std::uint32_t> run(keys);
+    check_every_batch<std::uint32_t>(run, layouts<std::uint32_t>(run), targets);
+    const std::vector<std::uint64_t> wide = mapped<std::uint64_t>(keys, stretched);
+    const std::span<const std::uint64_t> wide_run(wide);
+    check_every_batch<std::uint64_t>(wide_run, layouts<std::uint64_t>(wide_run),
+                                     mapped<std::uint64_t>(targets, stretched));
+  };
+  for (const std::uint32_t n : {0U, 1U, 7U, 8U, 9U, 16U, 17U, 100U, 136U, 137U, 255U, 256U, 300U}) {
+    SCOPED_TRACE(n);
+    for (const std::vector<std::uint32_t>& keys : lists_of_size(n)) {
+      check(keys, targets_around(keys));
+    }
+  }
+  std::vector<std::uint32_t> odd(1000000);
+  for (std::uint32_t i = 0; i < odd.size(); ++i) {
+    odd[i] = 2 * i + 1;
+  }
+  std::vector<std::uint32_t> sample;
+  for (std::uint32_t i = 0; i < 3000; ++i) {
+    sample.push_back(i * 1237 % 2000003);
+  }
+  check(odd, sample);
+}
+
 // The odd keys 1, 3, ..., 2n - 1 of the list's routines, as they are at every entry type: the
 // same counts for every target 0..2n.
 TEST(ModernSearches, OddKeysCountTheSameAtEveryEntryType) {
@@ -337,6 +485,10 @@ TEST(ModernSearches, BoundsFollowTheirFormulas) {
       {"exponential: 2 ceil(log2 n) + 1",
        algorithms::exponential_bound,
        {0, 1, 3, 5, 21, 21, 23, 61}},
+      // The leaves' 16 (or 8) keys and the final test, then each level above: up to 16 (8)
+      // separators, fewer at a root of few children. 2^30 - 1 keys: 8 levels (10 at 64 bits).
+      {"btree at 32 bits", algorithms::btree_bound<std::uint32_t>, {0, 2, 3, 4, 36, 36, 36, 115}},
+      {"btree at 64 bits", algorithms::btree_bound<std::uint64_t>, {0, 2, 3, 4, 26, 26, 26, 76}},
   };
   for (const bound_case& c : cases) {
     for (std::size_t i = 0; i < std::size(sizes); ++i) {
@@ -355,10 +507,11 @@ TEST(ModernSearches, EytzingerLayoutsAllocateOneKeyMoreThanTheRun) {
 }
 
 TEST(ModernSearches, EmptyRunsFindNothingAndCountNothing) {
-  const algorithms::eytzinger_layout layout{entries()};
+  const layouts<list_entry> layout{entries()};
   for (const counted_search& r :
-       {algorithms::branchless(entries(), 5), algorithms::eytzinger(layout, 5),
-        algorithms::interpolation(entries(), 5), algorithms::exponential(entries(), 5)}) {
+       {algorithms::branchless(entries(), 5), algorithms::eytzinger(layout.eytzinger, 5),
+        algorithms::btree(layout.btree, 5), algorithms::interpolation(entries(), 5),
+        algorithms::exponential(entries(), 5)}) {
     EXPECT_FALSE(r.found);
     EXPECT_EQ(r.location, 0);
     EXPECT_EQ(r.comparisons, 0);
@@ -392,16 +545,16 @@ TEST(ModernSearches, CountsOnTenOddKeys) {
     keys.push_back(k);
   }
   const std::vector<list_entry> list = run_of<list_entry>(keys);
-  const algorithms::eytzinger_layout layout{entries(list)};
+  const layouts<list_entry> layout{entries(list)};
   struct method_cases {
     const char* name;
-    counted_search (*search)(entries, key_type, const layout_of<list_entry>&);
+    counted_search (*search)(entries, key_type, const layouts<list_entry>&);
     std::vector<count_case> cases;
   };
   const method_cases methods[] = {
       // Four halvings (10, 5, 3, 2, 1 entries), then the final test.
       {"branchless",
-       [](entries run, key_type t, const layout_of<list_entry>&) {
+       [](entries run, key_type t, const layouts<list_entry>&) {
          return algorithms::branchless(run, t);
        },
        {{1, 1, 5}, {19, 10, 5}, {0, 0, 5}, {20, 0, 5}}},
@@ -409,22 +562,29 @@ TEST(ModernSearches, CountsOnTenOddKeys) {
       // tested; 19 goes right three times and is tested; 20 goes right three times, then leaves
       // the tree above every key untested.
       {"eytzinger",
-       [](entries, key_type t, const layout_of<list_entry>& l) {
-         return algorithms::eytzinger(l, t);
+       [](entries, key_type t, const layouts<list_entry>& l) {
+         return algorithms::eytzinger(l.eytzinger, t);
        },
        {{1, 1, 5}, {19, 10, 4}, {20, 0, 3}, {0, 0, 5}, {9, 5, 5}}},
+      // One leaf of 16 slots holds the 10 keys: all 10 are compared, then the final test unless
+      // every key is smaller.
+      {"btree",
+       [](entries, key_type t, const layouts<list_entry>& l) {
+         return algorithms::btree(l.btree, t);
+       },
+       {{1, 1, 11}, {19, 10, 11}, {20, 0, 10}, {0, 0, 11}}},
       // 9 is placed exactly (not smaller), then 7 (smaller): two probes and the final test. 20
       // lies above the last key: one probe, no final test. 0 lies below the first: one probe and
       // the final test.
       {"interpolation",
-       [](entries run, key_type t, const layout_of<list_entry>&) {
+       [](entries run, key_type t, const layouts<list_entry>&) {
          return algorithms::interpolation(run, t);
        },
        {{9, 5, 3}, {1, 1, 2}, {20, 0, 1}, {0, 0, 2}, {10, 0, 3}}},
       // 1: one galloping test, the final test. 19: positions 1, 2, 4, 8 smaller, the bracket
       // 9..10 halved once, the final test.
       {"exponential",
-       [](entries run, key_type t, const layout_of<list_entry>&) {
+       [](entries run, key_type t, const layouts<list_entry>&) {
          return algorithms::exponential(run, t);
        },
        {{1, 1, 2}, {19, 10, 6}, {3, 2, 3}, {7, 4, 5}, {20, 0, 6}}},
@@ -437,6 +597,47 @@ TEST(ModernSearches, CountsOnTenOddKeys) {
       EXPECT_EQ(r.comparisons, c.comparisons) << m.name << ' ' << c.target;
     }
   }
+}
+
+// On the keys 1, 3, ..., 79 the tree has two levels. At 32 bits: leaves of 16, 16 and 8 keys,
+// and a root whose separators are 33 and 65, the first keys of the second and third leaves. At 64
+// bits: five full leaves of 8 and a root of 4 separators. 33 is the first key of a leaf, which the
+// search reaches from the end of the leaf before it, every key of that leaf being smaller.
+template <class Key>
+void expect_btree_counts(const std::vector<count_case>& cases) {
+  std::vector<Key> keys;
+  for (Key k = 1; k <= 79; k += 2) {
+    keys.push_back(k);
+  }
+  const algorithms::btree_layout layout{std::span<const Key>(keys)};
+  EXPECT_EQ(layout.height(), 2);
+  for (const count_case& c : cases) {
+    const counted_search r = algorithms::btree(layout, static_cast<Key>(c.target));
+    EXPECT_EQ(r, (counted_search{c.location != 0, c.location, c.comparisons}))
+        << sizeof(Key) * 8 << " bits, target " << c.target;
+  }
+}
+
+TEST(ModernSearches, BtreeCountsTheKeysOfEachNodeItReads) {
+  // Root 2, a full leaf 16 and the final test: 19; the last leaf holds 8 keys: 11.
+  expect_btree_counts<std::uint32_t>(
+      {{1, 1, 19}, {33, 17, 19}, {0, 0, 19}, {79, 40, 11}, {66, 0, 11}, {80, 0, 10}});
+  // Root 4, a leaf 8 and the final test: 13 everywhere, but 12 above every key.
+  expect_btree_counts<std::uint64_t>(
+      {{1, 1, 13}, {33, 17, 13}, {0, 0, 13}, {79, 40, 13}, {66, 0, 13}, {80, 0, 12}});
+}
+
+// A node is one 64-byte line; above the leaves, about one node in B + 1 more.
+TEST(ModernSearches, BtreeLayoutsTakeOneLineANode) {
+  EXPECT_EQ(algorithms::btree_layout<std::uint32_t>::bytes_for(0), 0U);
+  EXPECT_EQ(algorithms::btree_layout<std::uint32_t>::bytes_for(16), 64U);
+  EXPECT_EQ(algorithms::btree_layout<std::uint32_t>::bytes_for(40), 4 * 64U);
+  EXPECT_EQ(algorithms::btree_layout<std::uint64_t>::bytes_for(40), 6 * 64U);
+  // 62500 leaves, then 3677, 217, 13 and 1 nodes.
+  EXPECT_EQ(algorithms::btree_layout<std::uint32_t>::bytes_for(1000000), 66408 * 64U);
+  const std::vector<std::uint64_t> keys(1000, 7);
+  const algorithms::btree_layout layout{std::span<const std::uint64_t>(keys)};
+  EXPECT_EQ(layout.bytes(), algorithms::btree_layout<std::uint64_t>::bytes_for(1000));
 }
 
 // Dense keys 0..n - 2 and INT32_MAX last: every interpolated probe lands at the front of the

@@ -2,6 +2,8 @@
 // registered as any program registers its own. Adding a method is its search in search/ and one
 // class and one line here.
 #include <algorithm>
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -9,6 +11,7 @@
 #include "lab/methods/models.hpp"
 #include "lab/methods/registry.hpp"
 #include "search/algorithms.hpp"
+#include "search/btree.hpp"
 #include "search/eytzinger.hpp"
 #include "search/modern.hpp"
 
@@ -29,6 +32,21 @@ std::int32_t size_of(std::span<const std::uint32_t> keys) {
 }
 std::int32_t size_of(std::span<const std::uint64_t> keys) {
   return static_cast<std::int32_t>(keys.size());
+}
+
+// A batch form's results as the lab takes them. `search(targets, results)` is the library's
+// lockstep search; its results are kept from one call to the next, one set for each thread, so
+// that no batch pays for clearing them.
+template <class Key, class Search>
+void answer_all(std::span<const Key> targets, std::span<answer> answers, Search search) {
+  thread_local std::array<algorithms::counted_search, most_batch> results;
+  for (std::size_t from = 0; from < targets.size(); from += most_batch) {
+    const std::size_t count = std::min(most_batch, targets.size() - from);
+    search(targets.subspan(from, count), std::span(results).first(count));
+    for (std::size_t i = 0; i < count; ++i) {
+      answers[from + i] = {results[i].found, results[i].location};
+    }
+  }
 }
 
 // The bounds as the algorithms' headers give them, for the sizes the lab measures.
@@ -150,6 +168,92 @@ class eytzinger {
 };
 
 template <class Key>
+class btree {
+ public:
+  explicit btree(std::span<const Key> keys) : layout_(keys) {}
+  [[nodiscard]] answer search(Key target) const {
+    const algorithms::counted_search found = algorithms::btree_find(layout_, target);
+    return {found.found, found.location};
+  }
+  answer search(Key target, counter& c) const {
+    return counted(algorithms::btree(layout_, target), c);
+  }
+  [[nodiscard]] std::size_t bytes() const { return layout_.bytes(); }
+  static std::size_t bytes_for(std::int64_t n) {
+    return algorithms::btree_layout<Key>::bytes_for(static_cast<std::size_t>(n));
+  }
+  // No model: the record holds one for both key widths, and the count depends on the width.
+  static constexpr auto bound = bound_of<algorithms::btree_bound<Key>>;
+
+ private:
+  algorithms::btree_layout<Key> layout_;
+};
+
+template <class Key>
+class branchless_batch {
+ public:
+  explicit branchless_batch(std::span<const Key> keys) : keys_(keys) {}
+  answer search(Key target, counter& c) const {
+    return counted(algorithms::branchless(keys_, target), c);
+  }
+  void search(std::span<const Key> targets, std::span<answer> answers) const {
+    answer_all(targets, answers, [this](std::span<const Key> some, auto results) {
+      algorithms::branchless(keys_, some, results);
+    });
+  }
+  static constexpr auto bound = bound_of<algorithms::branchless_bound>;
+  static constexpr auto model = branchless_model;
+
+ private:
+  std::span<const Key> keys_;
+};
+
+template <class Key>
+class eytzinger_batch {
+ public:
+  explicit eytzinger_batch(std::span<const Key> keys) : layout_(keys) {}
+  answer search(Key target, counter& c) const {
+    return counted(algorithms::eytzinger(layout_, target), c);
+  }
+  void search(std::span<const Key> targets, std::span<answer> answers) const {
+    answer_all(targets, answers, [this](std::span<const Key> some, auto results) {
+      algorithms::eytzinger(layout_, some, results);
+    });
+  }
+  [[nodiscard]] std::size_t bytes() const { return bytes_for(layout_.size()); }
+  static std::size_t bytes_for(std::int64_t n) {
+    return algorithms::eytzinger_layout<Key>::bytes_for(static_cast<std::size_t>(n));
+  }
+  static constexpr auto bound = bound_of<algorithms::eytzinger_bound>;
+  static constexpr auto model = eytzinger_model;
+
+ private:
+  algorithms::eytzinger_layout<Key> layout_;
+};
+
+template <class Key>
+class btree_batch {
+ public:
+  explicit btree_batch(std::span<const Key> keys) : layout_(keys) {}
+  answer search(Key target, counter& c) const {
+    return counted(algorithms::btree(layout_, target), c);
+  }
+  void search(std::span<const Key> targets, std::span<answer> answers) const {
+    answer_all(targets, answers, [this](std::span<const Key> some, auto results) {
+      algorithms::btree(layout_, some, results);
+    });
+  }
+  [[nodiscard]] std::size_t bytes() const { return layout_.bytes(); }
+  static std::size_t bytes_for(std::int64_t n) {
+    return algorithms::btree_layout<Key>::bytes_for(static_cast<std::size_t>(n));
+  }
+  static constexpr auto bound = bound_of<algorithms::btree_bound<Key>>;
+
+ private:
+  algorithms::btree_layout<Key> layout_;
+};
+
+template <class Key>
 class interpolation {
  public:
   explicit interpolation(std::span<const Key> keys) : keys_(keys) {}
@@ -221,6 +325,11 @@ void register_builtin_methods() {
   add_method<recbinary2>("recbinary2", "binary2 written as a recursion");
   add_method<branchless>("branchless", "halves a length without a branch, prefetching");
   add_method<eytzinger>("eytzinger", "descends the keys laid out breadth-first");
+  add_method<btree>("btree",
+                    "descends a B+ tree of 64-byte nodes, each searched by vector compares");
+  add_method<branchless_batch>("branchless-batch", "branchless on a batch of targets in lockstep");
+  add_method<eytzinger_batch>("eytzinger-batch", "eytzinger on a batch of targets in lockstep");
+  add_method<btree_batch>("btree-batch", "btree on a batch of targets in lockstep");
   add_method<interpolation>("interpolation", "probes where the target's value should lie");
   add_method<exponential>("exponential", "gallops from the front, then halves the bracket");
   add_method<std_find>("std-find", "std::find, an uncounted baseline");
