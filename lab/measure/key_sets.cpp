@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <new>
 
 #include "lab/measure/draws.hpp"
 #include "lab/measure/workload.hpp"
@@ -150,32 +151,43 @@ bool odd_sample(std::span<const Key> all, std::size_t n) {
   return true;
 }
 
+// An array of keys in aligned memory, or the run failure that says how much `what` needed.
+template <lab_key Key>
+velk_sr::memory::aligned_array<Key> allocate_keys(std::size_t size, std::string_view what) {
+  try {
+    return velk_sr::memory::aligned_array<Key>(size);
+  } catch (const std::bad_alloc&) {
+    cannot_allocate(size * sizeof(Key), what);
+  }
+}
+
 }  // namespace
 
 std::span<const key_kind> key_kinds() { return kinds; }
 
 template <lab_key Key>
 std::span<const Key> keys_of(const key_set& set, std::int32_t n, std::int64_t seed,
-                             std::vector<Key>& owned) {
+                             velk_sr::memory::aligned_array<Key>& owned) {
   const auto size = static_cast<std::size_t>(n);
   if (set.file != nullptr) {
     const std::span<const Key> all = file_keys<Key>(*set.file);
     if (size == all.size()) {
       return all;
     }
-    owned = allocate<Key>(size, fmt::format("a sample of {} keys of {}", n, set.name));
+    owned = allocate_keys<Key>(size, fmt::format("a sample of {} keys of {}", n, set.name));
+    const std::span<Key> sample = owned.elements();
     for (std::size_t i = 0; i < size; ++i) {
-      owned[i] = all[sampled(i, all.size(), size)];
+      sample[i] = all[sampled(i, all.size(), size)];
     }
-    return owned;
+    return sample;
   }
-  owned = allocate<Key>(size, fmt::format("a list of {} keys", n));
+  owned = allocate_keys<Key>(size, fmt::format("a list of {} keys", n));
   if constexpr (sizeof(Key) == 4) {
-    set.kind->make32(owned, seed);
+    set.kind->make32(owned.elements(), seed);
   } else {
-    set.kind->make64(owned, seed);
+    set.kind->make64(owned.elements(), seed);
   }
-  return owned;
+  return owned.elements();
 }
 
 bool draws_as_velk_ts(const key_set& set, std::int32_t n) {
@@ -188,8 +200,8 @@ bool draws_as_velk_ts(const key_set& set, std::int32_t n) {
 }
 
 template std::span<const std::uint32_t> keys_of(const key_set&, std::int32_t, std::int64_t,
-                                                std::vector<std::uint32_t>&);
+                                                velk_sr::memory::aligned_array<std::uint32_t>&);
 template std::span<const std::uint64_t> keys_of(const key_set&, std::int32_t, std::int64_t,
-                                                std::vector<std::uint64_t>&);
+                                                velk_sr::memory::aligned_array<std::uint64_t>&);
 
 }  // namespace velk_lab

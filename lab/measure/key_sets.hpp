@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lab/measure/key_files.hpp"
+#include "search/aligned_array.hpp"
 #include "lab/method_record.hpp"
 
 namespace velk_lab {
@@ -40,12 +41,13 @@ struct key_set {
 };
 
 // The keys of `set` at size n: made for a kind; for a file of N keys, those at the positions
-// floor(i N / n) for i = 0..n - 1, which are all of them when n is N. `owned` holds them unless
+// floor(i N / n) for i = 0..n - 1, which are all of them when n is N. `owned` (on huge pages where
+// they are 2 MiB or more and the system allows) holds them unless
 // they are the file's own, which the result then points into. Throws run_failure when memory
 // cannot be had.
 template <lab_key Key>
 std::span<const Key> keys_of(const key_set& set, std::int32_t n, std::int64_t seed,
-                             std::vector<Key>& owned);
+                             velk_sr::memory::aligned_array<Key>& owned);
 
 // Whether the targets of `set` at size n, when no skew is asked for, are the ones velk_ts draws:
 // for the odd kind, and for a file whose keys at that size are exactly 1, 3, ..., 2n - 1. The

@@ -39,7 +39,7 @@ struct time_summary {
 // One method on one list size, one half.
 struct row {
   std::string_view method;  // the method's name in the method table
-  std::string_view keys;    // the key set's name
+  std::string keys;         // the key set's name, a copy: rows outlive the plan that named it
   int key_bits = 32;        // the width of its keys
   drive_mode mode = drive_mode::throughput;
   int threads = 1;        // searching at once, each through its own stream

@@ -32,7 +32,7 @@ struct half_targets {
 
 template <lab_key Key>
 struct workload {
-  std::vector<Key> owned;     // the keys, unless they are a file's own
+  velk_sr::memory::aligned_array<Key> owned;  // the keys, unless they are a file's own
   std::span<const Key> keys;  // ascending
   std::array<half_targets<Key>, 2> halves;
 
