@@ -19,7 +19,7 @@ inline velk_lab::run_context sample_context() {
   c.seed = 42;
   c.repetitions = 3;
   c.min_time = 0.25;
-  c.key_sets = {{"odd", 32, "32-bit keys 1, 3, ..., 2n - 1; targets as velk_ts draws them"}};
+  c.key_sets = {{"odd", 32, "32-bit keys 1, 3, ..., 2n - 1; targets as velk_ts draws them", {}}};
   c.command_line = {"velk",
                     "--seed",
                     "42",
