@@ -327,8 +327,7 @@ void add_hollow_key(std::vector<legend_item>& key, const drive_rows& shown, cons
 }
 
 // The key's entry for a baseline's dashed line, where a chart has a baseline.
-void add_baseline_key(std::vector<legend_item>& key, const drive_rows& shown) {
-  const std::vector<series>& all = shown.legend_series;
+void add_baseline_key(std::vector<legend_item>& key, const std::vector<series>& all) {
   if (std::any_of(all.begin(), all.end(), [](const series& s) { return !s.counted; })) {
     key.push_back(
         {sample_line(key_colour, true, 2), "baseline: a standard search, counting nothing"});
@@ -425,7 +424,7 @@ std::string layout_panel_chart(std::span<const row> rows, const std::vector<seri
   std::string body = panel_frame(p, "Once per size, for both halves", vertical);
   for (const series& s : all) {
     if (s.halves[0].size() > 1) {
-      body += line_of(p, s, 0, value, false, 2, words.line);
+      body += line_of(p, s, 0, value, !s.counted, 2, words.line);
     }
     body += markers_of(p, s, s.halves[0], "layout", value, never, words.tooltip);
   }
@@ -436,9 +435,11 @@ std::string layout_panel_chart(std::span<const row> rows, const std::vector<seri
     description += fmt::format(" {}: {}.", s.name, span_in_words(s.halves[0], words.said));
   }
   const std::vector<const series*> twins = coinciding(all, {value});
+  std::vector<legend_item> key{{key_marker_sample(), words.key}};
+  add_baseline_key(key, all);
   return panels(panel_svg(words.id, words.title, description + twins_in_words(all, twins), body) +
                 "\n") +
-         legend(series_items(all, twins), {{key_marker_sample(), words.key}});
+         legend(series_items(all, twins), key);
 }
 
 }  // namespace
@@ -496,7 +497,7 @@ std::string time_chart(std::span<const row> rows, std::string_view id) {
                    sample_width, key_colour),
        "least to greatest repetition"}};
   add_hollow_key(key, shown, spread_widely, "the");
-  add_baseline_key(key, shown);
+  add_baseline_key(key, shown.legend_series);
   return half_panels(
       words, shown,
       [&](std::size_t side, const drive_row& d, const std::string& heading) {
@@ -559,7 +560,7 @@ std::string relative_chart(std::span<const row> rows, std::string_view id) {
        fmt::format("median time ÷ {}'s beside it (the same keys, mode, threads and size)",
                    base_name)}};
   add_hollow_key(key, shown, hollow, "the method's or the baseline's");
-  add_baseline_key(key, shown);
+  add_baseline_key(key, shown.legend_series);
   return half_panels(
       words, shown, body,
       [&](const row& r) {
@@ -607,7 +608,7 @@ std::string threads_chart(std::span<const row> rows, std::string_view id) {
   };
   std::vector<legend_item> key{
       {key_marker_sample(), "searches per second, every thread together (median)"}};
-  add_baseline_key(key, shown);
+  add_baseline_key(key, shown.legend_series);
   return half_panels(
       words, shown, body,
       [](const row& r) { return round_rate(r.searches_per_second) + " per second"; }, key,
