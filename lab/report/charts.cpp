@@ -118,9 +118,12 @@ struct drive_rows {
 // The series of the rows `taken` (all when empty), a row of panels for each drive in the order
 // of the run: a series keeps its look from row to row, and is named by its drive where that is
 // not the plain one (throughput, one thread): "binary1", "binary1 (latency, 2 threads)".
-// `compared` are the values that make a series lie on another.
+// `compared` are the values that make a series lie on another. Only the series that `kept`
+// keeps (all when empty) are drawn, each in the look it has among all.
+using series_test = std::function<bool(const series& s)>;
 drive_rows rows_of_drives(std::span<const row> rows, across drawn, const row_test& taken,
-                          std::initializer_list<row_value> compared) {
+                          std::initializer_list<row_value> compared, const series_test& kept = {}) {
+  const auto dropped = [&](const series& s) { return kept && !kept(s); };
   const std::vector<series> all = series_of(rows, drawn, taken);
   std::vector<std::pair<drive_mode, int>> drives;
   for (const series& s : all) {
@@ -152,9 +155,14 @@ drive_rows rows_of_drives(std::span<const row> rows, across drawn, const row_tes
         shown.all.back().style = look_at(shown.all.size() - 1);
       }
     }
-    shown.twins = coinciding(shown.all, compared);
+    std::erase_if(shown.all, dropped);
+    if (shown.all.empty()) {
+      out.drives.pop_back();
+    } else {
+      shown.twins = coinciding(shown.all, compared);
+    }
   }
-  if (drives.empty()) {
+  if (out.drives.empty()) {
     return out;
   }
   const auto [mode, threads] = drives.front();
@@ -162,6 +170,7 @@ drive_rows rows_of_drives(std::span<const row> rows, across drawn, const row_tes
     return (!taken || taken(r)) && r.mode == mode &&
            (drawn == across::threads || r.threads == threads);
   });
+  std::erase_if(out.legend_series, dropped);
   // A series lies on another in the legend where it does in every row, the rows holding the
   // same series in the same order.
   for (std::size_t i = 0; i < out.legend_series.size(); ++i) {
@@ -396,9 +405,6 @@ std::vector<series> layout_series(std::span<const row> rows, const row_value& va
     s.halves[1].clear();
   }
   std::erase_if(all, [](const series& s) { return s.halves[0].empty(); });
-  for (std::size_t i = 0; i < all.size(); ++i) {
-    all[i].style = look_at(i);
-  }
   return all;
 }
 
@@ -445,10 +451,9 @@ std::string layout_panel_chart(std::span<const row> rows, const std::vector<seri
 }  // namespace
 
 std::string comparisons_chart(std::span<const row> rows, std::string_view id) {
-  const row_test drive = first_drive(rows);
   const drive_rows shown =
-      rows_of_drives(rows, across::size, [&](const row& r) { return r.counted && drive(r); },
-                     {measured_mean, expected_mean});
+      rows_of_drives(rows, across::size, first_drive(rows), {measured_mean, expected_mean},
+                     [](const series& s) { return s.counted; });
   if (shown.drives.empty()) {
     return "";
   }

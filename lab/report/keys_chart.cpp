@@ -26,16 +26,19 @@ std::string set_name(const key_set_context& set) {
 // A scaled key or rank to three significant digits: 0, 0.25, 0.0312.
 std::string fraction_text(double value) { return fmt::format("{:.3g}", value); }
 
-// The markers along a key set's line: at every eighth of its points, the first and the last
-// included, so that the line reads in greyscale too and each marker tells its figures.
+// The markers along a key set's line: at every eighth of its points, set `k` of `sets` a
+// k/sets-th of a step further along than the first, so that the markers of key sets whose
+// lines lie one over the other (odd and uniform keys both follow the diagonal) all show. They
+// let the line read in greyscale too, and each tells its figures.
 constexpr std::size_t marker_steps = 8;
 
-std::string markers_along(const panel& p, const look& style, const key_set_context& set) {
+std::string markers_along(const panel& p, const look& style, const key_set_context& set,
+                          std::size_t k, std::size_t sets) {
   const std::vector<std::pair<double, double>>& at = set.cumulative;
   std::string out = fmt::format("<g><title>{}</title>", escaped(set_name(set)));
   std::size_t last_marked = at.size();
-  for (std::size_t step = 0; step <= marker_steps; ++step) {
-    const std::size_t i = step * (at.size() - 1) / marker_steps;
+  for (std::size_t step = k; step <= marker_steps * sets; step += sets) {
+    const std::size_t i = step * (at.size() - 1) / (marker_steps * sets);
     if (i == last_marked) {
       continue;  // fewer points than steps
     }
@@ -95,7 +98,7 @@ std::string distribution_chart(std::span<const key_set_context> key_sets) {
     }
     body +=
         line_through(at, style.colour, false, 2, set_name(set) + ": the cumulative distribution");
-    body += markers_along(p, style, set);
+    body += markers_along(p, style, set, k, drawn.size());
     description += furthest_in_words(set);
     items.push_back({look_sample(style, false), set_name(set)});
   }
