@@ -561,7 +561,8 @@ std::vector<row> key_sets_drives_and_layouts() {
                                (mode == velk_lab::drive_mode::latency ? 3 : 1) *
                                (threads == 2 ? 1.2 : 1) * (bits == 64 ? 1.1 : 1) *
                                (n == 10 ? 1 : 2);
-              const std::int64_t counts = n * (method == "eytzinger" ? (n == 10 ? 5 : 11) : 4);
+              const std::int64_t counts =
+                  std::int64_t{n} * (method == "eytzinger" ? (n == 10 ? 5 : 11) : 4);
               row r = measured_row(method, n, which, method != "std-lower-bound", counts,
                                    {t, t * 1.02, t * 0.98});
               r.keys = keys;

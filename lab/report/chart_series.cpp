@@ -46,6 +46,44 @@ bool same_values(const std::vector<const row*>& a, const std::vector<const row*>
   return true;
 }
 
+// What differs among the keys of a chart's series, which their names say.
+struct varying {
+  bool keys = false;
+  bool bits = false;
+  bool modes = false;
+  bool threads = false;
+};
+
+varying varying_in(const std::vector<series>& all) {
+  const auto varies = [&](auto part) {
+    return std::any_of(all.begin(), all.end(),
+                       [&](const series& s) { return part(s.key) != part(all.front().key); });
+  };
+  return {varies([](const series_key& k) { return k.keys; }),
+          varies([](const series_key& k) { return k.key_bits; }),
+          varies([](const series_key& k) { return k.mode; }),
+          varies([](const series_key& k) { return k.threads; })};
+}
+
+// What a series' name says besides its method, of whatever differs among the chart's series:
+// its keys, and its mode and threads where they are not the plain ones (throughput, one
+// thread): "uniform 64-bit keys, latency, 2 threads"; empty where it says nothing.
+std::string said_of(const series_key& key, const varying& differ) {
+  std::vector<std::string> parts;
+  if (differ.keys || differ.bits) {
+    parts.push_back(fmt::format("{}{}{} keys", differ.keys ? key.keys : "",
+                                differ.keys && differ.bits ? " " : "",
+                                differ.bits ? fmt::format("{}-bit", key.key_bits) : ""));
+  }
+  if (differ.modes && key.mode != drive_mode::throughput) {
+    parts.emplace_back(mode_name(key.mode));
+  }
+  if (differ.threads && key.threads != 1) {
+    parts.push_back(threads_said(key.threads));
+  }
+  return fmt::format("{}", fmt::join(parts, ", "));
+}
+
 }  // namespace
 
 series_key key_of(const row& r, across drawn) {
@@ -81,33 +119,10 @@ std::vector<series> series_of(std::span<const row> rows, across drawn, const row
     }
     at->halves[r.which == half::successful ? 0 : 1].push_back(&r);
   }
-  if (all.empty()) {
-    return all;
-  }
-  // A series is named by whatever else tells it apart where that differs within the run.
-  const auto varies = [&](auto part) {
-    return std::any_of(all.begin(), all.end(),
-                       [&](const series& s) { return part(s.key) != part(all.front().key); });
-  };
-  const bool keys_vary = varies([](const series_key& k) { return k.keys; });
-  const bool bits_vary = varies([](const series_key& k) { return k.key_bits; });
-  const bool modes_vary = varies([](const series_key& k) { return k.mode; });
-  const bool threads_vary = varies([](const series_key& k) { return k.threads; });
+  const varying differ = varying_in(all);
   for (series& s : all) {
-    std::vector<std::string> parts;
-    if (keys_vary || bits_vary) {
-      parts.push_back(fmt::format("{}{}{} keys", keys_vary ? s.key.keys : "",
-                                  keys_vary && bits_vary ? " " : "",
-                                  bits_vary ? fmt::format("{}-bit", s.key.key_bits) : ""));
-    }
-    if (modes_vary && s.key.mode != drive_mode::throughput) {
-      parts.emplace_back(mode_name(s.key.mode));
-    }
-    if (threads_vary && s.key.threads != 1) {
-      parts.push_back(threads_said(s.key.threads));
-    }
-    if (!parts.empty()) {
-      s.said = fmt::format("{}", fmt::join(parts, ", "));
+    s.said = said_of(s.key, differ);
+    if (!s.said.empty()) {
       s.name = fmt::format("{} ({})", s.key.method, s.said);
     }
     for (std::vector<const row*>& h : s.halves) {

@@ -115,6 +115,54 @@ struct drive_rows {
   }
 };
 
+// The drives (mode and threads) of the series, in the order they first appear.
+std::vector<drive> drives_in(const std::vector<series>& all) {
+  std::vector<drive> drives;
+  for (const series& s : all) {
+    const drive d{s.key.mode, s.key.threads};
+    if (std::find(drives.begin(), drives.end(), d) == drives.end()) {
+      drives.push_back(d);
+    }
+  }
+  return drives;
+}
+
+// A drive as a row of panels is headed where the chart has several: its mode where the modes
+// differ, its threads where they do: "latency, 2 threads".
+std::string drive_words(const drive& d, const std::vector<drive>& drives) {
+  const auto varies = [&](auto part) {
+    return std::any_of(drives.begin(), drives.end(),
+                       [&](const drive& other) { return part(other) != part(drives.front()); });
+  };
+  std::vector<std::string> said;
+  if (varies([](const drive& o) { return o.mode; })) {
+    said.emplace_back(mode_name(d.mode));
+  }
+  if (varies([](const drive& o) { return o.threads; })) {
+    said.push_back(threads_said(d.threads));
+  }
+  return fmt::format("{}", fmt::join(said, ", "));
+}
+
+// For each series of the legend, the one it lies on in every row of panels, the rows holding
+// the same series in the same order; or none.
+std::vector<const series*> twins_everywhere(const drive_rows& shown) {
+  std::vector<const series*> twins;
+  for (std::size_t i = 0; i < shown.legend_series.size(); ++i) {
+    const series* twin = nullptr;
+    bool everywhere = true;
+    for (const drive_row& d : shown.drives) {
+      const bool aligned = d.all.size() == shown.legend_series.size() && d.twins[i] != nullptr;
+      const std::ptrdiff_t at = aligned ? d.twins[i] - d.all.data() : -1;
+      const series* here = at < 0 ? nullptr : &shown.legend_series[static_cast<std::size_t>(at)];
+      everywhere = everywhere && here != nullptr && (twin == nullptr || twin == here);
+      twin = here;
+    }
+    twins.push_back(everywhere ? twin : nullptr);
+  }
+  return twins;
+}
+
 // The series of the rows `taken` (all when empty), a row of panels for each drive in the order
 // of the run: a series keeps its look from row to row, and is named by its drive where that is
 // not the plain one (throughput, one thread): "binary1", "binary1 (latency, 2 threads)".
@@ -125,66 +173,32 @@ drive_rows rows_of_drives(std::span<const row> rows, across drawn, const row_tes
                           std::initializer_list<row_value> compared, const series_test& kept = {}) {
   const auto dropped = [&](const series& s) { return kept && !kept(s); };
   const std::vector<series> all = series_of(rows, drawn, taken);
-  std::vector<std::pair<drive_mode, int>> drives;
-  for (const series& s : all) {
-    const std::pair<drive_mode, int> d{s.key.mode, s.key.threads};
-    if (std::find(drives.begin(), drives.end(), d) == drives.end()) {
-      drives.push_back(d);
-    }
-  }
-  const auto varies = [&](auto part) {
-    return std::any_of(drives.begin(), drives.end(),
-                       [&](const auto& d) { return part(d) != part(drives.front()); });
-  };
-  const bool modes_vary = varies([](const auto& d) { return d.first; });
-  const bool threads_vary = varies([](const auto& d) { return d.second; });
+  const std::vector<drive> drives = drives_in(all);
   drive_rows out;
-  for (const auto& [mode, threads] : drives) {
-    drive_row& shown = out.drives.emplace_back();
-    std::vector<std::string> said;
-    if (modes_vary) {
-      said.emplace_back(mode_name(mode));
-    }
-    if (threads_vary) {
-      said.push_back(threads_said(threads));
-    }
-    shown.said = fmt::format("{}", fmt::join(said, ", "));
+  for (const drive& d : drives) {
+    drive_row shown{drive_words(d, drives), {}, {}};
     for (const series& s : all) {
-      if (s.key.mode == mode && s.key.threads == threads) {
+      if (s.key.mode == d.mode && s.key.threads == d.threads) {
         shown.all.push_back(s);
         shown.all.back().style = look_at(shown.all.size() - 1);
       }
     }
     std::erase_if(shown.all, dropped);
-    if (shown.all.empty()) {
-      out.drives.pop_back();
-    } else {
+    if (!shown.all.empty()) {
       shown.twins = coinciding(shown.all, compared);
+      out.drives.push_back(std::move(shown));
     }
   }
   if (out.drives.empty()) {
     return out;
   }
-  const auto [mode, threads] = drives.front();
+  const drive first = drives.front();
   out.legend_series = series_of(rows, drawn, [&](const row& r) {
-    return (!taken || taken(r)) && r.mode == mode &&
-           (drawn == across::threads || r.threads == threads);
+    return (!taken || taken(r)) && r.mode == first.mode &&
+           (drawn == across::threads || r.threads == first.threads);
   });
   std::erase_if(out.legend_series, dropped);
-  // A series lies on another in the legend where it does in every row, the rows holding the
-  // same series in the same order.
-  for (std::size_t i = 0; i < out.legend_series.size(); ++i) {
-    const series* twin = nullptr;
-    bool everywhere = true;
-    for (const drive_row& d : out.drives) {
-      const bool aligned = d.all.size() == out.legend_series.size() && d.twins[i] != nullptr;
-      const std::ptrdiff_t at = aligned ? d.twins[i] - d.all.data() : -1;
-      const series* here = at < 0 ? nullptr : &out.legend_series[static_cast<std::size_t>(at)];
-      everywhere = everywhere && here != nullptr && (twin == nullptr || twin == here);
-      twin = here;
-    }
-    out.legend_twins.push_back(everywhere ? twin : nullptr);
-  }
+  out.legend_twins = twins_everywhere(out);
   return out;
 }
 
