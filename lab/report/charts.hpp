@@ -1,9 +1,10 @@
-// The HTML report's charts, drawn by velk itself as inline SVG: the list size across on a
-// logarithmic axis, a panel for each half on the same axes (each panel a drawing of its own, so
-// that the page sets them side by side or one under the other as its width allows), one colour
-// and marker per series (the same in every chart, told apart in greyscale too), a legend under
-// the panels, and for each panel a title and description that a screen reader reads out.
-// Each chart gives the inside of a figure: its panels, then its legend.
+// The HTML report's charts, drawn by velk itself as inline SVG: most with the list size
+// across on a logarithmic axis and a panel for each half on the same axes (each panel a drawing
+// of its own, so that the page sets them side by side or one under the other as its width
+// allows), one colour and marker per series (the same in every chart of a key set, told apart
+// in greyscale too), a legend under the panels, and for each panel a title and description
+// that a screen reader reads out. Each chart gives the inside of a figure: its panels, then its
+// legend.
 #pragma once
 
 #include <span>
@@ -20,8 +21,10 @@ namespace velk_lab {
 constexpr double widest_spread_percent = 5.0;
 
 // Each chart's panels have ids that begin with `id`, unique on the page. Where the rows were
-// measured in both modes, the time charts have a row of panels for each (throughput's first as
-// the run gives them): a method keeps its look in both, and the latency row names it so.
+// measured in more than one way (both modes, several thread counts), the time, relative and
+// threads charts have a row of panels for each drive, in the run's order, headed with it: a
+// method keeps its look in every row, and its tooltips name the drive where it is not the plain
+// one (throughput, one thread).
 
 // Comparisons per search against list size: for each counted method, its measured mean as a
 // solid line with markers and its expected mean as a dashed line. The comparisons go up a
@@ -33,8 +36,7 @@ std::string comparisons_chart(std::span<const row> rows, std::string_view id = "
 // Wall-clock time per search against list size, both axes logarithmic: for each method the
 // median of the repetitions as a line with markers and the least to the greatest repetition as
 // a band around it (a bar where the method has a single size); an uncounted baseline's line is
-// dashed; a marker whose repetitions spread widely is hollow. Each thread count is a series of
-// its own.
+// dashed; a marker whose repetitions spread widely is hollow.
 std::string time_chart(std::span<const row> rows, std::string_view id = "time");
 
 // Each method's median time divided by the baseline's beside it (the same keys, mode, threads,

@@ -222,7 +222,7 @@ constexpr std::string_view threads_caption =
     "of threads searching at once, each its own stream over the same keys and layout on a "
     "processor of its own where the system allows. A line that rises in proportion to the "
     "threads scales fully; one that flattens has met a limit the threads share, such as the "
-    "memory's bandwidth or a processor's cores.";
+    "memory's bandwidth or a core that two threads take turns on.";
 
 constexpr std::string_view layout_caption =
     "The wall-clock time of building a method's own layout of the list, once per size and "
@@ -339,7 +339,7 @@ std::string html_report(const run_context& context, std::span<const row> rows) {
     page += chart_section("layout", "Building the layout", layout, layout_caption);
   }
   if (const std::string bytes = bytes_chart(rows); !bytes.empty()) {
-    page += chart_section("bytes", "The layout's size", bytes, bytes_caption);
+    page += chart_section("bytes", "The layout's bytes per key", bytes, bytes_caption);
   }
   page += rows_section(rows);
   return page + "</main>\n</body>\n</html>\n";
