@@ -798,7 +798,6 @@ TEST(LabHtml, DrivesAreSeriesOfTheirOwnAndKeySetsGroupsOfTheirOwn) {
   expect_self_contained_and_finite(page);
   EXPECT_LT(page.find("<h2 id=\"set-1\">odd keys (32-bit)</h2>"),
             page.find("<h2 id=\"set-2\">books keys (64-bit)</h2>"));
-  EXPECT_EQ(count_of(page, "<h3 id=\"time-2\">"), 1U);
   // Per key set: comparisons (one drive, the counts being alike), then time and relative (four
   // drives) and threads (two modes), both halves each; the layouts' two once for the run.
   EXPECT_EQ(panels_in(page), 2 * (2 + 8 + 8 + 4) + 2U);
@@ -877,8 +876,6 @@ TEST(LabHtml, TheKeysChartDrawsEachKeySetsCumulativeDistribution) {
   EXPECT_NE(page.find("lognormal keys (64-bit): furthest from the diagonal at key 0.178, rank "
                       "0.562 (0.385 apart)."),
             std::string::npos);
-  EXPECT_NE(page.find("the further the curve strays from the diagonal"), std::string::npos);
-  EXPECT_EQ(velk_lab::distribution_chart(sample_context().key_sets), "");
 }
 
 TEST(LabHtml, LegendTellsSixteenSeriesApartAndNamesTheOnesThatCoincide) {
