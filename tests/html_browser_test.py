@@ -13,8 +13,9 @@ marker).
     html_browser_test.py --velk VELK --chromium CHROMIUM --work FOLDER
     html_browser_test.py --chromium CHROMIUM --screenshot OUT.png [--part ID] [--width PX] PAGE.html
 
-The second form only takes a screenshot of a page, or of one of its sections (comparisons,
-time, relative, layout, rows), as the README's are made.
+The second form only takes a screenshot of a page, or of one of its sections (distribution,
+comparisons, time, relative, threads, layout, bytes, rows; with several key sets, set-1 and
+time-1 and so on), as the README's are made.
 Needs nothing but Python's standard library and Chromium; a tool that is missing fails the
 test with a line that says so.
 """
@@ -406,7 +407,7 @@ def check_page(browser, page, name, methods, sizes, panels, markers, work):
     for image in images:
         label = image.get("name", {}).get("value", "")
         described = image.get("description", {}).get("value", "")
-        check("against list size" in label, f"{name}: an image is named '{label}'")
+        check(" against " in label, f"{name}: an image is named '{label}'")
         for method in methods:
             if label.startswith("Time"):
                 check(method in described, f"{name}: the panel '{label}' does not name {method}")
@@ -434,36 +435,81 @@ def chromium_path(given):
     return found
 
 
+def drawn_on_page(rows):
+    """How many panels and data markers the page of the csv report's `rows` holds: the keys'
+    distribution (a marker at each eighth of a key set's points, at most 257, at its largest
+    size, the k-th of n key sets k/n of an eighth along); for each key set, the comparisons (the counted rows of the first drive), the time
+    and, with several methods, the time relative to the baseline (every row, two panels for each
+    drive) and, with several thread counts, searches per second against threads (the rows at the
+    largest size, two panels for each mode); then for the run, the layouts' building time and
+    bytes per key (a marker for each layout built)."""
+    def distinct(field, among=None):
+        return list(dict.fromkeys(row[field] for row in (among or rows)))
+
+    first = (rows[0]["mode"], rows[0]["threads"])
+    first_drive = [row for row in rows if (row["mode"], row["threads"]) == first]
+    panels, markers = 1, 0
+    key_sets = distinct("keys")
+    for k, keys in enumerate(key_sets):
+        of_set = [row for row in rows if row["keys"] == keys]
+        largest = max(int(row["size"]) for row in of_set)
+        points, steps = min(largest, 257), 8 * len(key_sets)
+        markers += len({step * (points - 1) // steps for step in range(k, steps + 1, len(key_sets))})
+        counted = [row for row in of_set if row["comparisons"] and row in first_drive]
+        drives = len(set((row["mode"], row["threads"]) for row in of_set))
+        several_methods = len(distinct("method", of_set)) > 1
+        panels += (2 if counted else 0) + 2 * drives * (2 if several_methods else 1)
+        markers += len(counted) + len(of_set) * (2 if several_methods else 1)
+        if len(distinct("threads", of_set)) > 1:
+            panels += 2 * len(distinct("mode", of_set))
+            markers += sum(1 for row in of_set if int(row["size"]) == largest)
+    for field in ("layout_ns", "index_bytes"):
+        built = [row for row in first_drive if row[field] and row["half"] == "successful"]
+        panels += 1 if built else 0
+        markers += len(built)
+    return panels, markers
+
+
+def velk_page(velk, work, name, arguments):
+    """Runs velk for a page and a csv report of the same rows: the page's path and the rows."""
+    page, rows_file = os.path.join(work, name + ".html"), os.path.join(work, name + ".csv")
+    run_velk(velk, [*arguments, "--min-time", "0.002", "--repetitions", "3", "--format", "csv",
+                    "--output", rows_file, "--html", page])
+    with open(rows_file, encoding="utf-8") as rows_text:
+        return page, list(csv.DictReader(rows_text))
+
+
 def test(velk, chromium, work):
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    quick = ["--min-time", "0.002", "--repetitions", "3"]
-    # The whole page, written beside a csv report of the same rows.
-    full, rows_file = os.path.join(work, "full.html"), os.path.join(work, "rows.csv")
-    run_velk(velk, ["--methods", "all", "--sizes", "1,10,100,1000,10000", *quick, "--format",
-                    "csv", "--output", rows_file, "--html", full])
-    with open(rows_file, encoding="utf-8") as rows_text:
-        rows = list(csv.DictReader(rows_text))
+    pages = []
+    # The whole page of every method.
+    full, rows = velk_page(velk, work, "full", ["--methods", "all", "--sizes", "1,10,100,1000,10000"])
     methods = list(dict.fromkeys(row["method"] for row in rows))
-    sizes = list(dict.fromkeys(row["size"] for row in rows))
     check(len(methods) > 8 and len(rows) == len(methods) * 5 * 2,
           f"the csv report has {len(rows)} rows of {len(methods)} methods")
-    # A marker per counted row, per row twice (the time, and the time relative to the
-    # baseline), and per method and size whose layout was built.
-    markers = sum(1 for row in rows if row["comparisons"]) + 2 * len(rows) + len(
-        {(row["method"], row["size"]) for row in rows if row["layout_ns"]})
+    pages.append(("full page", full, rows))
     # A single method at a single size, and that size 1; and a run of baselines alone.
-    single, baseline = os.path.join(work, "single.html"), os.path.join(work, "baseline.html")
-    run_velk(velk, ["--methods", "binary1", "--sizes", "1", *quick, "--html", single])
-    run_velk(velk, ["--methods", "std-find", "--sizes", "1000", *quick, "--html", baseline])
+    pages.append(("one method at size 1",
+                  *velk_page(velk, work, "single", ["--methods", "binary1", "--sizes", "1"])))
+    pages.append(("baselines alone",
+                  *velk_page(velk, work, "baseline", ["--methods", "std-find", "--sizes", "1000"])))
+    # Two key sets, both modes and, where the machine has two processors, two thread counts:
+    # a group of charts per key set and a row of panels per way of driving the searches.
+    threads = "1,2" if len(os.sched_getaffinity(0)) > 1 else "1"
+    pages.append(("key sets and drives", *velk_page(
+        velk, work, "drives", ["--methods", "binary1,eytzinger,std-lower-bound", "--keys",
+                               "odd,lognormal", "--mode", "throughput,latency", "--threads",
+                               threads, "--sizes", "100,1000"])))
 
     with tempfile.TemporaryDirectory() as profile:
         browser = Browser(chromium, profile)
         try:
             browser.open_page()
-            check_page(browser, full, "full page", methods, sizes, 7, markers, work)
-            check_page(browser, single, "one method at size 1", ["binary1"], ["1"], 4, 4, work)
-            check_page(browser, baseline, "baselines alone", ["std-find"], ["1000"], 2, 2, work)
+            for name, page, rows in pages:
+                panels, markers = drawn_on_page(rows)
+                check_page(browser, page, name, list(dict.fromkeys(row["method"] for row in rows)),
+                           list(dict.fromkeys(row["size"] for row in rows)), panels, markers, work)
         except Failure as failed:
             raise Failure(f"{failed}\nChromium said:\n{browser.chromium_said()}") from failed
         finally:
@@ -490,7 +536,8 @@ def main():
     parser.add_argument("--screenshot", metavar="OUT")
     parser.add_argument("--part", metavar="ID",
                         help="with --screenshot, only the section of that heading's id "
-                        "(comparisons, time, relative, layout, rows)")
+                        "(distribution, comparisons, time, relative, threads, layout, bytes, rows; "
+                        "with several key sets set-1, time-1 and so on)")
     parser.add_argument("--width", type=int, default=VIEWPORT_WIDTH, metavar="PX",
                         help=f"with --screenshot, the window's width (default {VIEWPORT_WIDTH})")
     parser.add_argument("page", nargs="?")

@@ -1,5 +1,6 @@
 // The HTML report: its axes in round numbers over any values, its charts for any run, and the
 // page around them. How a browser renders it is html_browser_test.py's part.
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 
 #include "lab/measure/statistics.hpp"
 #include "lab/report/chart_axes.hpp"
+#include "lab/report/chart_series.hpp"
 #include "lab/report/charts.hpp"
 #include "lab/report/reports.hpp"
 #include "lab_samples.hpp"
@@ -122,6 +124,11 @@ TEST(LabChartAxes, RoundTicksOverAnyValues) {
        0,
        2500,
        {"0", "500", "1k", "1.5k", "2k", "2.5k"}},
+      {"linear, whole steps for counts",
+       velk_lab::linear_axis({{1, 2}}, velk_lab::round_number, 1),
+       0,
+       2,
+       {"0", "1", "2"}},
       {"linear, all zero",
        velk_lab::linear_axis({{0, 0}}, velk_lab::round_number),
        0,
@@ -419,10 +426,16 @@ std::vector<std::pair<std::string, std::vector<mark>>> panels_of(const std::stri
 }
 
 // What a title names: "binary1, 1000 entries, unsuccessful: ..." (a marker), "eytzinger, 10
-// entries: ..." (a layout's marker) or "binary1, successful: the median" (a line or band).
+// entries: ..." (a layout's marker), "binary1 (latency), 10 entries, 2 threads, successful: ..."
+// (a marker of the threads chart) or "binary1 (latency, 2 threads), successful: the median" (a
+// line or band).
 struct named {
   std::string method;
+  std::string said;  // what the series' name says besides the method, in parentheses
+  std::string keys;  // the keys and their width that it names, if any
+  int key_bits = 0;
   std::int32_t size = 0;  // none: 0
+  int threads = 0;        // none: 0
   half which = half::successful;
   std::string what;
 };
@@ -433,13 +446,31 @@ named named_in(const std::string& title) {
   if (colon == std::string::npos) {
     return {};
   }
-  named out{"", 0, half::successful, title.substr(colon + 2)};
-  std::istringstream parts(title.substr(0, colon));
-  std::getline(parts, out.method, ',');
-  for (std::string part; parts >> part;) {
-    if (std::isdigit(static_cast<unsigned char>(part[0])) != 0) {
-      out.size = std::stoi(part);
-    } else if (part == "unsuccessful") {
+  named out{"", "", "", 0, 0, 0, half::successful, title.substr(colon + 2)};
+  const std::string subject = title.substr(0, colon);
+  const std::size_t name_end = std::min({subject.find(','), subject.find(" ("), subject.size()});
+  out.method = subject.substr(0, name_end);
+  std::size_t parts = name_end;
+  if (subject.compare(name_end, 2, " (") == 0) {
+    parts = subject.find(')', name_end) + 1;
+    out.said = subject.substr(name_end + 2, parts - name_end - 3);
+    // "books 64-bit keys, latency": the keys' name, their width, or both.
+    std::istringstream said(out.said.substr(0, out.said.find(" keys")));
+    for (std::string word; said >> word && out.said.find(" keys") != std::string::npos;) {
+      if (word.ends_with("-bit")) {
+        out.key_bits = std::stoi(word);
+      } else {
+        out.keys = word;
+      }
+    }
+  }
+  std::istringstream words(subject.substr(std::min(parts, subject.size())));
+  for (std::string word, previous; words >> word; previous = word) {
+    if (word.starts_with("entr")) {
+      out.size = std::stoi(previous);
+    } else if (word.starts_with("thread")) {
+      out.threads = std::stoi(previous);
+    } else if (word.starts_with("unsuccessful")) {
       out.which = half::unsuccessful;
     }
   }
@@ -504,14 +535,54 @@ drawn_axis axis_of(const std::vector<mark>& marks, const std::string& kind,
   return {through(logarithmic), logarithmic};
 }
 
-// Two runs: n against log n beside a baseline that is not the first method, with a layout
+// Three runs: n against log n beside a baseline that is not the first method, with a layout
 // (logarithmic comparisons and ratios); two methods of equal counts and no standard baseline
-// (linear comparisons and ratios).
+// (linear comparisons and ratios); and two key sets of two widths, each searched in both modes
+// by one and two threads, with a layout of their width (a page grouped per key set).
 struct run_case {
   std::vector<row> rows;
   std::string baseline;
   bool logarithmic;
 };
+
+std::vector<row> key_sets_drives_and_layouts() {
+  std::vector<row> rows;
+  for (const std::string_view method : {"binary1", "eytzinger", "std-lower-bound"}) {
+    for (const auto& [keys, bits] : {std::pair{"odd", 32}, {"books", 64}}) {
+      for (const velk_lab::drive_mode mode :
+           {velk_lab::drive_mode::throughput, velk_lab::drive_mode::latency}) {
+        for (const int threads : {1, 2}) {
+          for (const std::int32_t n : {10, 1000}) {
+            for (const half which : {half::successful, half::unsuccessful}) {
+              // Every drive, key set and method apart, so that a mark of the wrong row shows.
+              const double t = (method == "binary1"     ? 20
+                                : method == "eytzinger" ? 12
+                                                        : 30) *
+                               (mode == velk_lab::drive_mode::latency ? 3 : 1) *
+                               (threads == 2 ? 1.2 : 1) * (bits == 64 ? 1.1 : 1) *
+                               (n == 10 ? 1 : 2);
+              const std::int64_t counts =
+                  std::int64_t{n} * (method == "eytzinger" ? (n == 10 ? 5 : 11) : 4);
+              row r = measured_row(method, n, which, method != "std-lower-bound", counts,
+                                   {t, t * 1.02, t * 0.98});
+              r.keys = keys;
+              r.key_bits = bits;
+              r.mode = mode;
+              r.threads = threads;
+              r.searches_per_second = threads * 1e9 / t;
+              if (method == "eytzinger") {
+                r.layout_ns = 40.0 * n;
+                r.layout_bytes = std::int64_t{n} * (bits / 8) + 64;
+              }
+              rows.push_back(r);
+            }
+          }
+        }
+      }
+    }
+  }
+  return rows;
+}
 
 std::vector<run_case> run_cases() {
   std::vector<row> first = several_rows();
@@ -529,14 +600,28 @@ std::vector<run_case> run_cases() {
       first.back().layout_ns = 40.0 * n;
     }
   }
-  for (std::vector<row>* rows : {&first, &second}) {
+  std::vector<row> third = key_sets_drives_and_layouts();
+  for (std::vector<row>* rows : {&first, &second, &third}) {
     for (row& r : *rows) {  // the expected mean apart from the measured one
       if (r.counted) {
         r.expected_comparisons = r.comparisons + r.size;
       }
     }
   }
-  return {{first, "std-lower-bound", true}, {second, "binary1", false}};
+  return {{first, "std-lower-bound", true},
+          {second, "binary1", false},
+          {third, "std-lower-bound", false}};
+}
+
+// The key sets of a run in its order, as the page numbers its groups.
+std::vector<std::string_view> key_sets_of(const std::vector<row>& rows) {
+  std::vector<std::string_view> sets;
+  for (const row& r : rows) {
+    if (std::find(sets.begin(), sets.end(), r.keys) == sets.end()) {
+      sets.push_back(r.keys);
+    }
+  }
+  return sets;
 }
 
 TEST(LabHtml, EveryMarkStandsForItsRowThroughAxesReadFromTheDrawing) {
@@ -544,49 +629,89 @@ TEST(LabHtml, EveryMarkStandsForItsRowThroughAxesReadFromTheDrawing) {
     const std::vector<row>& rows = run.rows;
     const std::string& baseline = run.baseline;
     SCOPED_TRACE(baseline);
-    const auto find = [&](const std::string& method, std::int32_t size, half which) {
-      return std::find_if(rows.begin(), rows.end(), [&](const row& r) {
-        return r.method == method && r.size == size && r.which == which;
+    const std::vector<std::string_view> key_sets = key_sets_of(rows);
+    // The plain name stands for the first drive: throughput (where the run has it), the fewest
+    // threads.
+    const velk_lab::drive_mode plain_mode = rows.front().mode;
+    const int plain_threads = rows.front().threads;
+    const bool several_threads = std::any_of(
+        rows.begin(), rows.end(), [&](const row& r) { return r.threads != plain_threads; });
+    const auto beside = [&](const row& r, std::string_view method) {
+      return std::find_if(rows.begin(), rows.end(), [&](const row& b) {
+        return b.method == method && b.keys == r.keys && b.mode == r.mode &&
+               b.threads == r.threads && b.size == r.size && b.which == r.which;
       });
     };
+    const auto first_drive = [&](const row& r) {
+      return r.mode == plain_mode && r.threads == plain_threads;
+    };
+    const auto largest = [&](const row& r) {
+      return std::none_of(rows.begin(), rows.end(),
+                          [&](const row& o) { return o.keys == r.keys && o.size > r.size; });
+    };
     const auto ratio = [&](const row& r) {
-      return r.wall.median / find(baseline, r.size, r.which)->wall.median;
+      return r.wall.median / beside(r, baseline)->wall.median;
     };
     const auto spread = [](const row& r) { return r.wall.mad_percent > 5; };
     const auto either_spread = [&](const row& r) {
-      return spread(r) || spread(*find(baseline, r.size, r.which));
+      return spread(r) || spread(*beside(r, baseline));
     };
-    const auto median = [](const row& r) { return r.wall.median; };
-    const auto layout = [](const row& r) { return r.layout_ns.value_or(0); };
-    const auto built = [](const row& r) { return r.layout_ns && r.which == half::successful; };
-    const std::function<bool(const row&)> never = [](const row&) { return false; };
-    const std::function<bool(const row&)> always = [](const row&) { return true; };
     using value_of = std::function<double(const row&)>;
+    using test_of = std::function<bool(const row&)>;
+    const value_of median = [](const row& r) { return r.wall.median; };
+    const value_of layout = [](const row& r) { return r.layout_ns.value_or(0); };
+    const value_of bytes = [](const row& r) {
+      return static_cast<double>(r.layout_bytes.value_or(0)) / r.size;
+    };
+    const value_of rate = [](const row& r) { return r.searches_per_second; };
+    const value_of size = [](const row& r) { return r.size; };
+    const value_of threads = [](const row& r) { return r.threads; };
+    const test_of built = [&](const row& r) {
+      return r.layout_ns && r.which == half::successful && first_drive(r);
+    };
+    const test_of never = [](const row&) { return false; };
+    const test_of always = [](const row&) { return true; };
     const value_of greatest = [](const row& r) { return r.wall.max; };
     const value_of least = [](const row& r) { return r.wall.min; };
     const value_of expected = &row::mean_expected_comparisons;
-    // Each chart: where its markers and lines stand, which rows it draws, which markers are
-    // hollow, whether its values go up a logarithmic axis; the markers found.
+    // Each chart: where its markers and lines stand up and across, which rows it draws, which
+    // markers are hollow, whether its values go up a logarithmic axis; the markers found.
     struct chart_meaning {
       std::string chart;
       value_of value;
-      std::function<bool(const row&)> drawn;
-      std::function<bool(const row&)> hollow;
+      test_of drawn;
+      test_of hollow;
       bool logarithmic;
+      value_of across;
       std::ptrdiff_t markers = 0;
-    } charts[] = {{"comparisons", &row::mean_comparisons, &row::counted, never, run.logarithmic},
-                  {"time", median, always, spread, true},
-                  {"relative", ratio, always, either_spread, run.logarithmic},
-                  {"layout", layout, built, never, true}};
+    } charts[] = {
+        {"comparisons", &row::mean_comparisons,
+         [&](const row& r) { return r.counted && first_drive(r); }, never, run.logarithmic, size},
+        {"time", median, always, spread, true, size},
+        {"relative", ratio, always, either_spread, run.logarithmic, size},
+        {"layout", layout, built, never, true, size},
+        {"bytes", bytes, [&](const row& r) { return built(r) && r.layout_bytes.has_value(); },
+         never, false, size},
+        {"threads", rate, [&](const row& r) { return several_threads && largest(r); }, never, false,
+         threads}};
     for (const auto& [id, marks] : panels_of(velk_lab::html_report(sample_context(), rows))) {
       SCOPED_TRACE(id);
       const std::string& name = id;
+      if (name == "distribution-title") {
+        continue;  // the keys, not the rows: the next test's
+      }
       chart_meaning& chart =
           *std::find_if(std::begin(charts), std::end(charts),
-                        [&](const chart_meaning& c) { return name.starts_with(c.chart); });
+                        [&](const chart_meaning& c) { return name.starts_with(c.chart + "-"); });
+      // A page grouped per key set numbers its charts' ids: "time-2-latency-successful".
+      const std::string group = name.substr(chart.chart.size() + 1, 1);
+      const std::string_view keys =
+          std::isdigit(static_cast<unsigned char>(group[0])) != 0
+              ? key_sets.at(static_cast<std::size_t>(std::stoi(group)) - 1)
+              : std::string_view();
       const drawn_axis across = axis_of(marks, "tick-x", "x", 1);
       const drawn_axis up = axis_of(marks, "tick-y", "y", -1);
-      EXPECT_TRUE(across.logarithmic);
+      EXPECT_EQ(across.logarithmic, chart.chart != "threads");
       const bool logarithmic = chart.logarithmic;
       EXPECT_EQ(up.logarithmic, logarithmic);
       for (const mark& m : marks) {
@@ -594,18 +719,33 @@ TEST(LabHtml, EveryMarkStandsForItsRowThroughAxesReadFromTheDrawing) {
         if (m.tag == "text" || n.method.empty()) {
           continue;
         }
-        // The row a point stands for: the one its title names, or its series' row at its place.
+        // The row a point stands for: the one its title names, in the panel's key set and the
+        // drive its name says, at the place its title gives or where it stands across.
+        const velk_lab::drive_mode mode = n.said.find("latency") != std::string::npos
+                                              ? velk_lab::drive_mode::latency
+                                              : plain_mode;
+        const std::size_t said_threads = n.said.find(" threads");
+        const int drive_threads =
+            said_threads != std::string::npos
+                ? std::stoi(n.said.substr(n.said.rfind(' ', said_threads - 1) + 1))
+                : plain_threads;
         const auto expect_at = [&](double x, double y, const auto& value) -> const row& {
-          auto r = rows.end();
-          for (const row& candidate : rows) {
-            if (n.size > 0 ? candidate.size == n.size
-                           : std::abs(across.at(candidate.size) - x) <= drawn_tolerance) {
-              r = find(n.method, candidate.size, n.which);
+          std::vector<const row*> found;
+          for (const row& r : rows) {
+            const bool placed = (n.size == 0 || r.size == n.size) &&
+                                (n.threads == 0 || r.threads == n.threads) &&
+                                std::abs(across.at(chart.across(r)) - x) <= drawn_tolerance;
+            const bool keyed = (keys.empty() || r.keys == keys) &&
+                               (n.keys.empty() || r.keys == n.keys) &&
+                               (n.key_bits == 0 || r.key_bits == n.key_bits);
+            if (r.method == n.method && r.which == n.which && keyed && r.mode == mode &&
+                (chart.chart == "threads" || r.threads == drive_threads) && placed &&
+                chart.drawn(r)) {
+              found.push_back(&r);
             }
           }
-          EXPECT_NE(r, rows.end()) << m.title;
-          const row& at = r == rows.end() ? rows.front() : *r;
-          EXPECT_NEAR(x, across.at(at.size), drawn_tolerance) << m.title;
+          EXPECT_EQ(found.size(), 1U) << m.title << " at " << x;
+          const row& at = found.empty() ? rows.front() : *found.front();
           EXPECT_NEAR(y, up.at(value(at)), drawn_tolerance) << m.title;
           return at;
         };
@@ -615,7 +755,6 @@ TEST(LabHtml, EveryMarkStandsForItsRowThroughAxesReadFromTheDrawing) {
           double y = 0;
           EXPECT_TRUE(translation >> x >> y) << m["transform"];
           const row& r = expect_at(x, y, chart.value);
-          EXPECT_TRUE(chart.drawn(r)) << m.title;
           EXPECT_EQ(m["fill"] == "#ffffff", chart.hollow(r)) << m.title;
           ++chart.markers;
         } else if (m.tag == "polyline" || m.tag == "polygon") {
@@ -639,6 +778,104 @@ TEST(LabHtml, EveryMarkStandsForItsRowThroughAxesReadFromTheDrawing) {
       EXPECT_EQ(chart.markers, std::count_if(rows.begin(), rows.end(), chart.drawn)) << chart.chart;
     }
   }
+}
+
+// Rows of two modes and two thread counts are four series, named by what sets them apart from
+// the plain one; the page groups its charts per key set, in the run's order, with a row of
+// panels per way of driving the searches.
+TEST(LabHtml, DrivesAreSeriesOfTheirOwnAndKeySetsGroupsOfTheirOwn) {
+  const std::vector<row> rows = key_sets_drives_and_layouts();
+  std::vector<std::string> names;
+  for (const velk_lab::series& s :
+       velk_lab::series_of(rows, velk_lab::across::size,
+                           [](const row& r) { return r.method == "binary1" && r.keys == "odd"; })) {
+    names.push_back(s.name);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"binary1", "binary1 (2 threads)", "binary1 (latency)",
+                                             "binary1 (latency, 2 threads)"}));
+
+  const std::string page = velk_lab::html_report(sample_context(), rows);
+  expect_self_contained_and_finite(page);
+  EXPECT_LT(page.find("<h2 id=\"set-1\">odd keys (32-bit)</h2>"),
+            page.find("<h2 id=\"set-2\">books keys (64-bit)</h2>"));
+  // Per key set: comparisons (one drive, the counts being alike), then time and relative (four
+  // drives) and threads (two modes), both halves each; the layouts' two once for the run.
+  EXPECT_EQ(panels_in(page), 2 * (2 + 8 + 8 + 4) + 2U);
+  EXPECT_NE(page.find(">Time per search against list size: unsuccessful searches, latency, 2 "
+                      "threads</title>"),
+            std::string::npos);
+  EXPECT_NE(page.find("Each way of driving the searches has its own row of panels"),
+            std::string::npos);
+  // The layouts are keyed by width: one series per key set, each told by its keys.
+  const std::string bytes = velk_lab::bytes_chart(rows);
+  EXPECT_NE(bytes.find(">eytzinger (books 64-bit keys)</li>"), std::string::npos);
+  EXPECT_NE(bytes.find("<title>eytzinger (odd 32-bit keys), 1000 entries: the layout takes 4064 "
+                       "bytes, 4.06 per key</title>"),
+            std::string::npos);
+}
+
+// The keys' chart draws each key set's points where the context has them, one line each, its
+// markers on them, over the diagonal.
+TEST(LabHtml, TheKeysChartDrawsEachKeySetsCumulativeDistribution) {
+  velk_lab::run_context context = sample_context();
+  context.key_sets = {{"odd", 32, "", {{0, 0}, {0.5, 0.5}, {1, 1}}},
+                      {"none", 64, "", {}},
+                      {"lognormal", 64, "", {}}};
+  for (int i = 0; i <= 16; ++i) {
+    const double rank = i / 16.0;
+    context.key_sets[2].cumulative.emplace_back(rank * rank * rank, rank);
+  }
+  const std::string page = velk_lab::html_report(context, several_rows());
+  const auto panels = panels_of(page);
+  const auto keys = std::find_if(panels.begin(), panels.end(),
+                                 [](const auto& p) { return p.first == "distribution-title"; });
+  ASSERT_NE(keys, panels.end());
+  const std::vector<mark>& marks = keys->second;
+  const drawn_axis across = axis_of(marks, "tick-x", "x", 1);
+  const drawn_axis up = axis_of(marks, "tick-y", "y", -1);
+  EXPECT_FALSE(across.logarithmic || up.logarithmic);
+  std::vector<std::string> lines;
+  std::size_t markers = 0;
+  for (const mark& m : marks) {
+    const std::string set = m.title.substr(0, m.title.find(' '));
+    const auto of = std::find_if(context.key_sets.begin(), context.key_sets.end(),
+                                 [&](const velk_lab::key_set_context& k) { return k.name == set; });
+    const auto on_curve = [&](double x, double y) {
+      return of != context.key_sets.end() &&
+             std::any_of(of->cumulative.begin(), of->cumulative.end(), [&](const auto& p) {
+               return std::abs(across.at(p.first) - x) <= drawn_tolerance &&
+                      std::abs(up.at(p.second) - y) <= drawn_tolerance;
+             });
+    };
+    if (m.title.starts_with("the diagonal")) {
+      EXPECT_EQ(m.tag, "polyline");
+      EXPECT_EQ(m["points"], fmt::format("{:.1f},{:.1f} {:.1f},{:.1f}", across.at(0), up.at(0),
+                                         across.at(1), up.at(1)));
+    } else if (m.tag == "polyline") {
+      lines.push_back(m.title);
+      std::istringstream text(m["points"]);
+      std::size_t count = 0;
+      for (double x = 0, y = 0; text >> x && text.ignore() >> y; ++count) {
+        EXPECT_TRUE(on_curve(x, y)) << m.title << " at " << x << "," << y;
+      }
+      EXPECT_EQ(count, of->cumulative.size()) << m.title;
+    } else if (m.tag == "path" && !m.title.empty()) {
+      std::istringstream translation(m["transform"].substr(std::strlen("translate(")));
+      double x = 0;
+      double y = 0;
+      EXPECT_TRUE(translation >> x >> y);
+      EXPECT_TRUE(on_curve(x, y)) << m.title;
+      ++markers;
+    }
+  }
+  EXPECT_EQ(lines, (std::vector<std::string>{"odd keys (32-bit): the cumulative distribution",
+                                             "lognormal keys (64-bit): the cumulative "
+                                             "distribution"}));
+  // Every point of a short line; every eighth of a long one, the second set's half a step along.
+  EXPECT_EQ(markers, 3U + 8);
+  EXPECT_NE(page.find("lognormal keys (64-bit): furthest from the diagonal at key 0.178, rank "
+                      "0.562 (0.385 apart)."),
+            std::string::npos);
 }
 
 TEST(LabHtml, LegendTellsSixteenSeriesApartAndNamesTheOnesThatCoincide) {

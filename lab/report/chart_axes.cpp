@@ -106,7 +106,7 @@ axis log_axis(std::span<const double> values, double least_low, tick_label label
   return out;
 }
 
-axis linear_axis(std::span<const double> values, tick_label label) {
+axis linear_axis(std::span<const double> values, tick_label label, double least_step) {
   double greatest = 0.0;
   for (const double v : values) {
     if (std::isfinite(v)) {
@@ -119,12 +119,12 @@ axis linear_axis(std::span<const double> values, tick_label label) {
   // The step: the first of 1, 2, 5 times a power of ten that takes at most eight steps to the
   // greatest value; the next one up would take fewer than four.
   constexpr double most_steps = 8.0;
-  const double least_step = greatest / most_steps;
-  int e = decade_of(least_step);
+  const double shortest_step = std::max(greatest / most_steps, least_step);
+  int e = decade_of(shortest_step);
   double m = 1.0;
   for (const double candidate : {1.0, 2.0, 5.0, 10.0}) {
     m = candidate;
-    if (scaled(m, e) >= least_step) {
+    if (scaled(m, e) >= shortest_step) {
       break;
     }
   }

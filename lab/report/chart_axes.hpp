@@ -43,8 +43,10 @@ std::string round_duration(double nanoseconds);
 axis log_axis(std::span<const double> values, double least_low, tick_label label);
 
 // A linear axis from 0 to the first round step at or above the greatest value, with four to
-// ten labelled ticks at multiples of 1, 2 or 5 times a power of ten. Only the finite values
-// count; with none above 0, the axis spans 0 to 1.
-axis linear_axis(std::span<const double> values, tick_label label);
+// ten labelled ticks at multiples of 1, 2 or 5 times a power of ten, and steps no shorter than
+// `least_step` (1 for counts, so that no tick falls between two whole numbers; then there may
+// be fewer ticks). Only the finite
+// values count; with none above 0, the axis spans 0 to 1.
+axis linear_axis(std::span<const double> values, tick_label label, double least_step = 0.0);
 
 }  // namespace velk_lab

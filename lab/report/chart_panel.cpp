@@ -73,8 +73,9 @@ std::string panel_frame(const panel& p, std::string_view heading, std::string_vi
   out += fmt::format(
       R"(<rect x="{}" y="{}" width="{}" height="{}" fill="none" stroke="#666666" stroke-width="1"/>)",
       plot_left, plot_top, plot_width, plot_height);
-  out += fmt::format(R"(<text x="{}" y="{}" text-anchor="middle">list size (entries)</text>)",
-                     plot_left + plot_width / 2, plot_bottom + long_tick + 36);
+  out += fmt::format(R"(<text x="{}" y="{}" text-anchor="middle">{}</text>)",
+                     plot_left + plot_width / 2, plot_bottom + long_tick + 36,
+                     escaped(p.across_title));
   constexpr double title_x = 16;
   constexpr double title_y = plot_top + plot_height / 2;
   out += fmt::format(

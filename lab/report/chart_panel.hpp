@@ -22,10 +22,12 @@ constexpr double plot_height = 280;
 constexpr double plot_bottom = plot_top + plot_height;
 constexpr double panel_height = plot_bottom + 56;
 
-// A panel's two axes: the list size across, a chart's values up.
+// A panel's two axes: the list size (or what the chart draws across, named by `across_title`)
+// across, a chart's values up.
 struct panel {
   const axis& across;
   const axis& up;
+  std::string_view across_title = "list size (entries)";
 
   // Where a value lies across and up, in the drawing's units.
   [[nodiscard]] double x(double value) const;

@@ -1,6 +1,7 @@
 #include "chart_series.hpp"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include <algorithm>
 #include <cmath>
@@ -24,11 +25,6 @@ constexpr std::array<shape, 8> markers{shape::circle,  shape::square,        sha
                                        shape::diamond, shape::triangle_down, shape::plus,
                                        shape::cross,   shape::star};
 
-std::string series_sample(const look& style, bool dashed) {
-  return sample_line(style.colour, dashed, 2) +
-         marker_at(style.marker, false, style.colour, sample_width / 2, 0, "");
-}
-
 // Whether `a` and `b` hold rows of the same sizes with equal values of every one of `taken`.
 bool same_values(const std::vector<const row*>& a, const std::vector<const row*>& b,
                  std::initializer_list<row_value> taken) {
@@ -50,44 +46,88 @@ bool same_values(const std::vector<const row*>& a, const std::vector<const row*>
   return true;
 }
 
+// What differs among the keys of a chart's series, which their names say.
+struct varying {
+  bool keys = false;
+  bool bits = false;
+  bool modes = false;
+  bool threads = false;
+};
+
+varying varying_in(const std::vector<series>& all) {
+  const auto varies = [&](auto part) {
+    return std::any_of(all.begin(), all.end(),
+                       [&](const series& s) { return part(s.key) != part(all.front().key); });
+  };
+  return {varies([](const series_key& k) { return k.keys; }),
+          varies([](const series_key& k) { return k.key_bits; }),
+          varies([](const series_key& k) { return k.mode; }),
+          varies([](const series_key& k) { return k.threads; })};
+}
+
+// What a series' name says besides its method, of whatever differs among the chart's series:
+// its keys, and its mode and threads where they are not the plain ones (throughput, one
+// thread): "uniform 64-bit keys, latency, 2 threads"; empty where it says nothing.
+std::string said_of(const series_key& key, const varying& differ) {
+  std::vector<std::string> parts;
+  if (differ.keys || differ.bits) {
+    parts.push_back(fmt::format("{}{}{} keys", differ.keys ? key.keys : "",
+                                differ.keys && differ.bits ? " " : "",
+                                differ.bits ? fmt::format("{}-bit", key.key_bits) : ""));
+  }
+  if (differ.modes && key.mode != drive_mode::throughput) {
+    parts.emplace_back(mode_name(key.mode));
+  }
+  if (differ.threads && key.threads != 1) {
+    parts.push_back(threads_said(key.threads));
+  }
+  return fmt::format("{}", fmt::join(parts, ", "));
+}
+
 }  // namespace
 
-series_key key_of(const row& r) { return {r.method, r.keys, r.key_bits}; }
+series_key key_of(const row& r, across drawn) {
+  return {r.method, r.keys, r.key_bits, r.mode, drawn == across::threads ? 0 : r.threads};
+}
 
-std::vector<series> series_of(std::span<const row> rows) {
+std::string look_sample(const look& style, bool dashed) {
+  return sample_line(style.colour, dashed, 2) +
+         marker_at(style.marker, false, style.colour, sample_width / 2, 0, "");
+}
+
+look look_at(std::size_t index) {
+  return {colours.at(index % colours.size()), markers.at(index % markers.size())};
+}
+
+std::vector<series> series_of(std::span<const row> rows, across drawn, const row_test& taken) {
   std::vector<series> all;
   for (const row& r : rows) {
-    const series_key key = key_of(r);
+    if (taken && !taken(r)) {
+      continue;
+    }
+    const series_key key = key_of(r, drawn);
     auto at = std::find_if(all.begin(), all.end(), [&](const series& s) { return s.key == key; });
     if (at == all.end()) {
-      const std::size_t index = all.size();
       all.push_back({key,
                      std::string(key.method),
                      "",
-                     {colours[index % colours.size()], markers[index % markers.size()]},
+                     look_at(all.size()),
                      r.counted,
+                     drawn == across::threads ? thread_count : list_size,
                      {}});
       at = all.end() - 1;
     }
     at->halves[r.which == half::successful ? 0 : 1].push_back(&r);
   }
-  // A series is named by its keys too where they differ within the run.
-  const auto varies = [&](auto part) {
-    return std::any_of(all.begin(), all.end(),
-                       [&](const series& s) { return part(s.key) != part(all.front().key); });
-  };
-  const bool keys_vary = varies([](const series_key& k) { return k.keys; });
-  const bool bits_vary = varies([](const series_key& k) { return k.key_bits; });
+  const varying differ = varying_in(all);
   for (series& s : all) {
-    if (keys_vary || bits_vary) {
-      s.keys_said =
-          fmt::format("{}{}{} keys", keys_vary ? s.key.keys : "", keys_vary && bits_vary ? " " : "",
-                      bits_vary ? fmt::format("{}-bit", s.key.key_bits) : "");
-      s.name = fmt::format("{} ({})", s.key.method, s.keys_said);
+    s.said = said_of(s.key, differ);
+    if (!s.said.empty()) {
+      s.name = fmt::format("{} ({})", s.key.method, s.said);
     }
     for (std::vector<const row*>& h : s.halves) {
       std::stable_sort(h.begin(), h.end(),
-                       [](const row* a, const row* b) { return a->size < b->size; });
+                       [&](const row* a, const row* b) { return s.place(*a) < s.place(*b); });
     }
   }
   return all;
@@ -102,6 +142,15 @@ double median_time(const row& r) { return r.wall.median; }
 double least_time(const row& r) { return r.wall.min; }
 double greatest_time(const row& r) { return r.wall.max; }
 double layout_time(const row& r) { return r.layout_ns.value_or(std::nan("")); }
+double bytes_per_key(const row& r) {
+  return r.layout_bytes.has_value() && r.size > 0
+             ? static_cast<double>(*r.layout_bytes) / static_cast<double>(r.size)
+             : std::nan("");
+}
+double thread_count(const row& r) { return r.threads; }
+double searches_per_second(const row& r) {
+  return r.searches_per_second > 0.0 ? r.searches_per_second : std::nan("");
+}
 
 bool spread_widely(const row& r) { return r.wall.mad_percent > widest_spread_percent; }
 
@@ -120,11 +169,12 @@ std::vector<double> values_of(const std::vector<series>& all,
   return values;
 }
 
-points points_of(const panel& p, const std::vector<const row*>& rows, const row_value& value) {
+points points_of(const panel& p, const series& s, const std::vector<const row*>& rows,
+                 const row_value& value) {
   points at;
   for (const row* r : rows) {
     if (p.shows(value(*r))) {
-      at.emplace_back(p.x(r->size), p.y(value(*r)));
+      at.emplace_back(p.x(s.place(*r)), p.y(value(*r)));
     }
   }
   return at;
@@ -136,7 +186,7 @@ std::string series_title(const series& s, std::size_t side, std::string_view wha
 
 std::string line_of(const panel& p, const series& s, std::size_t side, const row_value& value,
                     bool dashed, double width, std::string_view what) {
-  return line_through(points_of(p, s.halves.at(side), value), s.style.colour, dashed, width,
+  return line_through(points_of(p, s, s.halves.at(side), value), s.style.colour, dashed, width,
                       series_title(s, side, what));
 }
 
@@ -147,8 +197,8 @@ std::string markers_of(const panel& p, const series& s, const std::vector<const 
   for (const row* r : rows) {
     const double v = value(*r);
     if (p.shows(v)) {
-      out +=
-          marker_at(s.style.marker, hollow(*r), s.style.colour, p.x(r->size), p.y(v), say(s, *r));
+      out += marker_at(s.style.marker, hollow(*r), s.style.colour, p.x(s.place(*r)), p.y(v),
+                       say(s, *r));
     }
   }
   return out + "</g>";
@@ -158,8 +208,7 @@ std::string shown_name(const series& s) {
   if (s.counted) {
     return s.name;
   }
-  return fmt::format("{} ({}{}baseline)", s.key.method, s.keys_said,
-                     s.keys_said.empty() ? "" : ", ");
+  return fmt::format("{} ({}{}baseline)", s.key.method, s.said, s.said.empty() ? "" : ", ");
 }
 
 std::vector<const series*> coinciding(const std::vector<series>& all,
@@ -182,7 +231,7 @@ std::vector<legend_item> series_items(const std::vector<series>& all,
   items.reserve(all.size());
   for (std::size_t i = 0; i < all.size(); ++i) {
     const series& s = all[i];
-    items.push_back({series_sample(s.style, !s.counted),
+    items.push_back({look_sample(s.style, !s.counted),
                      twins[i] == nullptr
                          ? shown_name(s)
                          : fmt::format("{} = {}", shown_name(s), shown_name(*twins[i]))});
@@ -202,7 +251,7 @@ std::string twins_in_words(const std::vector<series>& all,
   return out;
 }
 
-std::string key_marker_sample() { return series_sample({key_colour, markers[0]}, false); }
+std::string key_marker_sample() { return look_sample({key_colour, markers[0]}, false); }
 
 std::string hollow_marker_sample() {
   return marker_at(markers[0], true, key_colour, sample_width / 2, 0, "");
@@ -222,23 +271,31 @@ std::string entries(std::int32_t size) {
 
 std::string duration_cell(double ns) { return in_time_unit(ns, time_cell); }
 
-std::string span_in_words(const std::vector<const row*>& rows, const value_text& value) {
+std::string threads_said(int threads) {
+  return fmt::format("{} thread{}", threads, threads == 1 ? "" : "s");
+}
+
+std::string at_size(const row& r) { return entries(r.size); }
+
+std::string at_threads(const row& r) { return threads_said(r.threads); }
+
+std::string span_in_words(const std::vector<const row*>& rows, const value_text& value,
+                          const value_text& where) {
   const row& first = *rows.front();
   const row& last = *rows.back();
   if (rows.size() == 1) {
-    return fmt::format("{} at {}", value(first), entries(first.size));
+    return fmt::format("{} at {}", value(first), where(first));
   }
-  return fmt::format("{} at {} to {} at {}", value(first), entries(first.size), value(last),
-                     entries(last.size));
+  return fmt::format("{} at {} to {} at {}", value(first), where(first), value(last), where(last));
 }
 
 std::string series_in_words(const std::vector<series>& all, std::size_t side,
-                            const value_text& value) {
+                            const value_text& value, const value_text& where) {
   std::string out;
   for (const series& s : all) {
     if (!s.halves.at(side).empty()) {
       out += fmt::format(" {}, {}: {}.", shown_name(s), half_name(sides.at(side)),
-                         span_in_words(s.halves.at(side), value));
+                         span_in_words(s.halves.at(side), value, where));
     }
   }
   return out;

@@ -34,6 +34,7 @@ body { margin: 2rem auto; padding: 0 1rem; max-width: 68rem; color: #1a1a1a; bac
   font: 15px/1.45 "DejaVu Sans", Verdana, sans-serif; }
 h1 { font-size: 1.6rem; margin-bottom: 0.3rem; }
 h2 { font-size: 1.2rem; margin: 2rem 0 0.6rem; border-bottom: 1px solid #cccccc; }
+h3 { font-size: 1.05rem; margin: 1.6rem 0 0.5rem; }
 dl { display: grid; grid-template-columns: max-content 1fr; gap: 0.15rem 1.2rem; margin: 0; }
 dt { font-weight: bold; }
 dd { margin: 0; }
@@ -58,7 +59,7 @@ th { text-align: left; vertical-align: bottom; white-space: normal; border-botto
   html { font-size: 10pt; }
   body { margin: 0; max-width: none; font-size: 10pt; }
   * { -webkit-print-color-adjust: exact; print-color-adjust: exact; }
-  h2 { break-after: avoid; }
+  h2, h3 { break-after: avoid; }
   figure, tr { break-inside: avoid; }
   .rows { overflow: visible; }
   table { font-size: 6.3pt; }
@@ -101,14 +102,14 @@ std::string context_section(const run_context& context) {
   return out + "</dl>\n</section>\n";
 }
 
-// A chart's section: its heading, then the chart's panels and legend in a figure, and the
-// caption that says how to read it.
+// A chart's section: its heading (of `level`, 2 or 3), then the chart's panels and legend in a
+// figure, and the caption that says how to read it.
 std::string chart_section(std::string_view id, std::string_view heading, const std::string& chart,
-                          std::string_view caption) {
+                          std::string_view caption, int level = 2) {
   return fmt::format(
-      "<section aria-labelledby=\"{0}\">\n<h2 id=\"{0}\">{1}</h2>\n<figure>\n{2}"
+      "<section aria-labelledby=\"{0}\">\n<h{4} id=\"{0}\">{1}</h{4}>\n<figure>\n{2}"
       "<figcaption>{3}</figcaption>\n</figure>\n</section>\n",
-      id, heading, chart, caption);
+      id, heading, chart, caption, level);
 }
 
 std::string rows_section(std::span<const row> rows) {
@@ -156,23 +157,162 @@ constexpr std::string_view comparisons_caption =
     "over the earlier, and the legend names them together, as in “recbinary1 = "
     "binary1”.";
 
-constexpr std::string_view time_caption =
-    "Wall-clock time per search: the median of the repetitions, and a band from the least to "
-    "the greatest. Each repetition times many searches on a stream of fresh targets, so this is "
-    "the time of a search among many, not of a lone one. A hollow marker says that the "
-    "repetitions spread widely (their median absolute deviation is above {}% of the median), so "
-    "that the median is less sure.";
+constexpr std::string_view throughput_words =
+    "each repetition times many searches on a stream of fresh targets, which the processor "
+    "overlaps, so this is the time of a search among many, not of a lone one";
+
+constexpr std::string_view latency_words =
+    "each target waits for the answer to the search before it, so no two searches overlap and "
+    "this is the time of a lone search, as a program sees it when each lookup depends on the "
+    "last";
+
+// Whether the rows were measured in more than one mode, in latency mode at all, and with more
+// than one thread count.
+struct drives_of {
+  bool both_modes = false;
+  bool latency = false;
+  bool several_threads = false;
+
+  explicit drives_of(std::span<const row> rows) {
+    for (const row& r : rows) {
+      both_modes = both_modes || r.mode != rows.front().mode;
+      latency = latency || r.mode == drive_mode::latency;
+      several_threads = several_threads || r.threads != rows.front().threads;
+    }
+  }
+};
+
+std::string time_caption(const drives_of& drives) {
+  std::string out =
+      "Wall-clock time per search: the median of the repetitions, and a band from the least to "
+      "the greatest. ";
+  if (drives.both_modes || drives.several_threads) {
+    out += "Each way of driving the searches has its own row of panels, on the same axes. ";
+  }
+  if (drives.both_modes) {
+    out += fmt::format(
+        "Throughput: {}. Latency: {}. Where a method's lead is smaller in latency than in "
+        "throughput, it came from overlapping its searches. ",
+        throughput_words, latency_words);
+  } else {
+    out += fmt::format("In {} mode, {}. ", drives.latency ? "latency" : "throughput",
+                       drives.latency ? latency_words : throughput_words);
+  }
+  if (drives.several_threads) {
+    out +=
+        "Where several threads searched at once, each its own stream, the time is that of a "
+        "search within one thread. ";
+  }
+  return out + fmt::format(
+                   "A hollow marker says that the repetitions spread widely (their median "
+                   "absolute deviation is above {}% of the median), so that the median is less "
+                   "sure.",
+                   widest_spread_percent);
+}
 
 constexpr std::string_view relative_caption =
-    "Each method's median time per search divided by the baseline's on the same keys, size and "
-    "half: "
+    "Each method's median time per search divided by the baseline's beside it, measured on the "
+    "same keys, in the same mode and with the same threads, at the same size and half: "
     "std-lower-bound when the run has it, otherwise the run's first method, whose own line lies "
     "at 1. Below 1 is faster than the baseline. A hollow marker says that the method's or the "
     "baseline's repetitions spread widely (median absolute deviation above {}% of the median).";
 
+constexpr std::string_view threads_caption =
+    "The searches per second of every thread together, at the largest size, against the number "
+    "of threads searching at once, each its own stream over the same keys and layout on a "
+    "processor of its own where the system allows. A line that rises in proportion to the "
+    "threads scales fully; one that flattens has met a limit the threads share, such as the "
+    "memory's bandwidth or a core that two threads take turns on.";
+
 constexpr std::string_view layout_caption =
     "The wall-clock time of building a method's own layout of the list, once per size and "
-    "outside the timed searches: the median of repeated builds.";
+    "outside the timed searches: the median of repeated builds. Every mode and thread count "
+    "searches the same layout.";
+
+constexpr std::string_view bytes_caption =
+    "The bytes of a method's own layout divided by the keys in the list: what the layout costs "
+    "beside the keys themselves, which take 4 bytes each at 32 bits and 8 at 64. A layout that "
+    "holds the keys in another order takes at least their width; an index over the keys, such "
+    "as a model of where they lie, can take far less.";
+
+constexpr std::string_view distribution_caption =
+    "How each key set's keys spread over their range: the rank of each key (0 for the first, 1 "
+    "for the last) against its value (0 for the least, 1 for the greatest). A search that "
+    "interpolates probes where a target would lie if the keys rose in a straight line from the "
+    "least to the greatest: the diagonal. Where a key set's curve stays on the diagonal, as "
+    "evenly spaced keys do, its first probe lands on or next to the target; the further the "
+    "curve strays from the diagonal, the further the probes fall from the target and the more "
+    "of them it needs.";
+
+// The charts of a run's results, or of one key set's: comparisons, time, time relative to the
+// baseline and, with several thread counts, searches per second against threads. `suffix` ends
+// their ids, unique on the page; `level` is their headings'.
+std::string result_sections(std::span<const row> rows, std::string_view suffix, int level) {
+  const drives_of drives(rows);
+  const auto id = [&](std::string_view name) { return fmt::format("{}{}", name, suffix); };
+  std::string out;
+  const std::string comparisons = comparisons_chart(rows, id("comparisons"));
+  out += comparisons.empty()
+             ? fmt::format(
+                   "<section aria-labelledby=\"{0}\">\n<h{1} id=\"{0}\">Comparisons per "
+                   "search</h{1}>\n<p>No method of this run counts its comparisons.</p>\n"
+                   "</section>\n",
+                   id("comparisons"), level)
+             : chart_section(id("comparisons"), "Comparisons per search", comparisons,
+                             comparisons_caption, level);
+  out += chart_section(id("time"), "Time per search", time_chart(rows, id("time")),
+                       time_caption(drives), level);
+  if (const std::string relative = relative_chart(rows, id("relative")); !relative.empty()) {
+    out += chart_section(id("relative"), "Time relative to a baseline", relative,
+                         fmt::format(relative_caption, widest_spread_percent), level);
+  }
+  if (const std::string threads = threads_chart(rows, id("threads")); !threads.empty()) {
+    out += chart_section(id("threads"), "Searches per second against threads", threads,
+                         threads_caption, level);
+  }
+  return out;
+}
+
+// The run's rows of each key set, the key sets in the order of the run.
+std::vector<std::vector<row>> rows_by_key_set(std::span<const row> rows) {
+  std::vector<std::vector<row>> sets;
+  for (const row& r : rows) {
+    auto at = std::find_if(sets.begin(), sets.end(), [&](const std::vector<row>& set) {
+      return set.front().keys == r.keys && set.front().key_bits == r.key_bits;
+    });
+    if (at == sets.end()) {
+      sets.emplace_back();
+      at = sets.end() - 1;
+    }
+    at->push_back(r);
+  }
+  return sets;
+}
+
+// The results: with one key set, its charts; with several, a section for each key set that
+// names it, says how it was made and holds its charts.
+std::string results_sections(const run_context& context, std::span<const row> rows) {
+  const std::vector<std::vector<row>> sets = rows_by_key_set(rows);
+  if (sets.size() < 2) {
+    return result_sections(rows, "", 2);
+  }
+  std::string out;
+  for (std::size_t k = 0; k < sets.size(); ++k) {
+    const row& first = sets[k].front();
+    const auto made = std::find_if(context.key_sets.begin(), context.key_sets.end(),
+                                   [&](const key_set_context& set) {
+                                     return set.name == first.keys && set.bits == first.key_bits;
+                                   });
+    const std::string id = fmt::format("set-{}", k + 1);
+    out += fmt::format(
+        "<section aria-labelledby=\"{0}\">\n<h2 id=\"{0}\">{1} keys ({2}-bit)</h2>\n{3}", id,
+        escaped(first.keys), first.key_bits,
+        made == context.key_sets.end() ? "" : "<p>" + escaped(made->made) + "</p>\n");
+    out += result_sections(sets[k], fmt::format("-{}", k + 1), 3);
+    out += "</section>\n";
+  }
+  return out;
+}
 
 }  // namespace
 
@@ -191,21 +331,15 @@ std::string html_report(const run_context& context, std::span<const row> rows) {
       "</header>\n<main>\n",
       escaped(methods_text), escaped(sizes_text), escaped(context.version), escaped(context.date));
   page += context_section(context);
-  const std::string comparisons = comparisons_chart(rows);
-  page += comparisons.empty()
-              ? "<section aria-labelledby=\"comparisons\">\n<h2 id=\"comparisons\">Comparisons "
-                "per search</h2>\n<p>No method of this run counts its comparisons.</p>\n"
-                "</section>\n"
-              : chart_section("comparisons", "Comparisons per search", comparisons,
-                              comparisons_caption);
-  page += chart_section("time", "Time per search", time_chart(rows),
-                        fmt::format(time_caption, widest_spread_percent));
-  if (const std::string relative = relative_chart(rows); !relative.empty()) {
-    page += chart_section("relative", "Time relative to a baseline", relative,
-                          fmt::format(relative_caption, widest_spread_percent));
+  if (const std::string keys = distribution_chart(context.key_sets); !keys.empty()) {
+    page += chart_section("distribution", "The keys", keys, distribution_caption);
   }
+  page += results_sections(context, rows);
   if (const std::string layout = layout_chart(rows); !layout.empty()) {
     page += chart_section("layout", "Building the layout", layout, layout_caption);
+  }
+  if (const std::string bytes = bytes_chart(rows); !bytes.empty()) {
+    page += chart_section("bytes", "The layout's bytes per key", bytes, bytes_caption);
   }
   page += rows_section(rows);
   return page + "</main>\n</body>\n</html>\n";
