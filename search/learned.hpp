@@ -1,8 +1,9 @@
 // A learned index: a piecewise-linear model of where the keys of an ascending run lie, with a
 // bounded error, so that a search reads a few keys around the model's guess instead of halving
-// the whole run. On the same key values the searches give the same results and counts whatever
-// the entry type (list entries, or plain keys of 32 or 64 bits); keys further apart make another
-// model.
+// the whole run. The model is made of the key values and the width of their type: list entries
+// and plain 32-bit keys of the same order make the same model and count the same; the same
+// values at 64 bits, or spread further apart, may make another, with other counts and the same
+// results.
 #pragma once
 
 #include <algorithm>
@@ -17,16 +18,25 @@
 namespace velk_sr::algorithms {
 
 // The model of a run of n entries: for any value t, the index (0..n) of the lowest entry whose
-// key is not smaller than t, predicted within epsilon at every key (the lowest index of a
-// repeated key) and within epsilon below and epsilon + 1 above between keys. The value range is
-// cut into
-// segments, each a line from its first value; a segment is found by halving over the segments'
-// first values. The model is built in one pass by a shrinking cone: a segment takes the values
-// after its first one while one line from the first can stay within epsilon of them all, and
-// the first value that leaves the cone begins the next segment. Duplicate keys, and values
-// between keys, are held to the same bound: the index predicted is the lowest of a key's run,
-// and the first index after it for the values above it. Keeps a view of the run, which must
-// outlive it; owns its segments.
+// key is not smaller than t, predicted within epsilon at every key (at the lowest index of a
+// repeated key), and between keys within epsilon below and epsilon + 1 above.
+//
+// The values are cut into segments, each a line from its first value. The model is built in one
+// pass by a shrinking cone: a segment takes the next value while some line from its first value
+// stays within epsilon of every value it has taken, and the first value that leaves the cone
+// begins the next segment. The cone's bounds are exact fractions; the line's slope is rounded to
+// a double and its prediction to the nearest index, and the cone is fitted within epsilon - 1/2
+// so that both roundings together stay within epsilon. The distances are then measured as a
+// search predicts them.
+//
+// A target's segment is found by a radix table over the values' leading bits, the position of
+// the leading one bit and the bits after it, as a floating-point number's exponent and first
+// mantissa bits: keys crowded at the small end of a skewed distribution are told apart as finely
+// as keys spread over the whole range. The table has two buckets for each octave at least, and
+// up to about eight for each segment (no more than one for sixteen keys), so that a bucket mostly
+// holds no segment's first value.
+//
+// Keeps a view of the run, which must outlive it; owns its segments and table.
 template <run_entry Entry>
 class learned_index {
  public:
@@ -43,7 +53,8 @@ class learned_index {
 
   // The entries of the run it was built on.
   [[nodiscard]] std::int32_t size() const { return static_cast<std::int32_t>(run_.size()); }
-  // The segments of the model: none for an empty run, at most size() + 1.
+  // The segments of the model: none for an empty run, at most size() + 1, as every segment but
+  // the last takes at least two values.
   [[nodiscard]] std::int32_t segments() const {
     return static_cast<std::int32_t>(first_values_.size());
   }
@@ -52,7 +63,7 @@ class learned_index {
   // asked for; just above a key the true index is one further on, so `above` may be one more.
   [[nodiscard]] std::int32_t below() const { return below_; }
   [[nodiscard]] std::int32_t above() const { return above_; }
-  // The bytes of the segments (not of the run they model).
+  // The bytes of the segments and the table (not of the run they model).
   [[nodiscard]] std::size_t bytes() const;
 
   // The index (0..size()) that the model predicts for the lowest entry whose key is not smaller
@@ -65,10 +76,9 @@ class learned_index {
   template <run_entry Of>
   friend counted_search learned(const learned_index<Of>& index, key_type_of<Of> target);
 
-  struct located {
-    std::size_t segment;
-    std::int32_t steps;
-  };
+  struct located;  // a target's segment, and the steps it took to find
+  [[nodiscard]] std::size_t bucket_of(value v) const;
+  void fill_table();
   [[nodiscard]] located segment_of(value target) const;
   [[nodiscard]] std::int32_t predicted_in(std::size_t segment, value target) const;
 
@@ -76,21 +86,27 @@ class learned_index {
   std::vector<value> first_values_;   // ascending; the first is 0, the least value of all
   std::vector<double> slopes_;        // indices per value, one per segment, none negative
   std::vector<std::int32_t> starts_;  // the true index at each first value, and size() last
+  // The radix table: for each bucket of values, the segments whose first value lies in an
+  // earlier bucket, and the segments in all. The buckets are told apart by the position of the
+  // leading one bit and the `fraction_bits_` bits after it.
+  std::vector<std::uint32_t> table_;
+  int fraction_bits_ = 1;
   std::int32_t below_ = 0;
   std::int32_t above_ = 0;
 };
 
-// Finds the target's segment by halving over the segments' first values, predicts its index,
-// and searches the entries from below() before the prediction to above() after it (inside the
-// indices the segment spans) as branchless does, after prefetching them when they fill a few lines
-// at most; then tests the entry found for equality. With duplicates, that is the lowest position of
-// the key.
+// Finds the target's bucket in the radix table, halves over the segments whose first value lies
+// in it, if any, predicts the target's index, and searches the entries from below() before the
+// prediction to above() after it (inside the indices the segment spans) as branchless does, after
+// prefetching them when they fill a few lines at most; then tests the entry found for equality.
+// With duplicates, that is the lowest position of the key.
 //
 // Counts one for each halving step over the segments (an ordering test against a segment's
 // first value), one for each halving step within the window (an ordering test against a key)
-// and one for the final equality test, which is made unless every key is smaller than the
-// target and the window is empty: at most learned_bound(size, epsilon), none for an empty run.
-// Not found: `location` is 0.
+// and one for the final equality test, which is made unless the window is empty (every key
+// smaller than the target, and the model sure of it): at most learned_bound(size, epsilon), none
+// for an empty run. Reading the table compares nothing and counts nothing. Not found:
+// `location` is 0.
 template <run_entry Entry>
 counted_search learned(const learned_index<Entry>& index, key_type_of<Entry> target);
 

@@ -573,7 +573,7 @@ TEST(LearnedModels, PredictWithinEpsilonOnSkewedKeys) {
   std::vector<std::uint64_t> cubic(n);
   std::vector<std::uint32_t> runs(n);
   for (std::size_t i = 0; i < n; ++i) {
-    cubic[i] = std::uint64_t{i} * i * i << 13;
+    cubic[i] = static_cast<std::uint64_t>(i) * i * i * 8192;
     runs[i] = static_cast<std::uint32_t>(n / (n - i));
   }
   for (auto* keys : {&wide, &cubic}) {
@@ -601,8 +601,9 @@ TEST(LearnedModels, OddKeysTakeOneSegment) {
   const algorithms::learned_index<std::uint64_t> model(std::span<const std::uint64_t>(odd), 1);
   EXPECT_EQ(model.segments(), 1);
   EXPECT_EQ(model.below(), 0);
-  EXPECT_EQ(model.bytes(),
-            24U);  // the first value, the slope, the indices where it starts and ends
+  // The segment's first value, slope, and indices where it starts and ends; the least table, two
+  // buckets for each of the 65 positions a leading one may have, and the end.
+  EXPECT_EQ(model.bytes(), 8U + 8U + 2U * 4U + (65U * 2U + 1U) * 4U);
   for (const std::uint64_t target : {0UL, 1UL, 2UL, 999UL, 1000UL, 2 * n - 1, 2 * n}) {
     const counted_search r = algorithms::learned(model, target);
     EXPECT_EQ(r.found, target % 2 == 1) << target;
