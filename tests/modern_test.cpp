@@ -1,5 +1,5 @@
 // Every search algorithm, the textbook ones and those of today (branchless, eytzinger, btree with
-// each of its kernels, interpolation, exponential), on runs of list entries and of plain keys of
+// each of its kernels, interpolation, exponential, learned), on runs of list entries and of plain keys of
 // 32 and 64 bits: the same results as binary1 on every target of every list up to 300 entries and
 // on samples of long ones, the same counts on the same key values whatever the entry type (btree's
 // whatever the entry type of the same key width), the lockstep forms' results and counts those of
@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -21,6 +23,7 @@
 #include "search/algorithms.hpp"
 #include "search/btree.hpp"
 #include "search/eytzinger.hpp"
+#include "search/learned.hpp"
 #include "search/modern.hpp"
 
 namespace {
@@ -85,12 +88,20 @@ enum class promise {
   any_match,        // found at some position that holds the target (binary2 stops at the first)
 };
 
-// The layouts that the methods search, built from the run.
+// The errors the learned models are tried with: the least, small, the lab's default, wide.
+constexpr std::array<std::int64_t, 4> epsilons{1, 4, 32, 256};
+
+// The layouts that the methods search, built from the run: the breadth-first order, the tree,
+// and a learned model at each epsilon.
 template <class Entry>
 struct layouts {
-  explicit layouts(std::span<const Entry> run) : eytzinger(run), btree(run) {}
+  explicit layouts(std::span<const Entry> run)
+      : eytzinger(run),
+        btree(run),
+        learned{{{run, epsilons[0]}, {run, epsilons[1]}, {run, epsilons[2]}, {run, epsilons[3]}}} {}
   algorithms::eytzinger_layout<key_type_of<Entry>> eytzinger;
   algorithms::btree_layout<key_type_of<Entry>> btree;
+  std::array<algorithms::learned_index<Entry>, epsilons.size()> learned;
 };
 
 template <class Entry>
@@ -104,7 +115,9 @@ struct method_case {
   std::int32_t (*bound)(std::int32_t n) = nullptr;
   promise keeps = promise::lowest_or_zero;
   bool always_its_bound = false;     // counts its bound for every target
-  bool counts_by_key_width = false;  // counts differently at 32 and at 64 bits
+  // Counts differently at 32 and at 64 bits; a learned model's segments follow the values'
+  // spacing and the width's greatest value, so its counts may differ at every entry type.
+  bool counts_by_key_width = false;
 };
 
 // Each btree kernel that this processor supports, for the key type.
@@ -117,6 +130,19 @@ std::vector<algorithms::btree_kernel<Key>> supported_btree_kernels() {
     }
   }
   return kernels;
+}
+
+// The learned model of the e-th epsilon.
+template <class Entry, std::size_t e>
+method_case<Entry> learned_case() {
+  return {"learned, epsilon " + std::to_string(epsilons[e]),
+          [](std::span<const Entry>, key_type_of<Entry> t, const layouts<Entry>& l) {
+            return algorithms::learned(l.learned[e], t);
+          },
+          [](std::int32_t n) { return algorithms::learned_bound(n, epsilons[e]); },
+          promise::lowest_or_zero,
+          false,
+          true};
 }
 
 template <class Entry>
@@ -154,6 +180,10 @@ const std::vector<method_case<Entry>>& every_method() {
          algorithms::exponential_bound, promise::lowest_or_zero},
         {"btree", [](run, key t, const layout& l) { return algorithms::btree(l.btree, t); },
          algorithms::btree_bound<key>, promise::lowest_or_zero, false, true},
+        learned_case<Entry, 0>(),
+        learned_case<Entry, 1>(),
+        learned_case<Entry, 2>(),
+        learned_case<Entry, 3>(),
     };
     // Each kernel, counting and not: the search that counts nothing counts 0.
     for (const auto& kernel : supported_btree_kernels<key>()) {
@@ -489,6 +519,9 @@ TEST(ModernSearches, BoundsFollowTheirFormulas) {
       // separators, fewer at a root of few children. 2^30 - 1 keys: 8 levels (10 at 64 bits).
       {"btree at 32 bits", algorithms::btree_bound<std::uint32_t>, {0, 2, 3, 4, 36, 36, 36, 115}},
       {"btree at 64 bits", algorithms::btree_bound<std::uint64_t>, {0, 2, 3, 4, 26, 26, 26, 76}},
+      {"learned at epsilon 32: ceil(log2(n + 1)) + ceil(log2 min(66, n)) + 1",
+       [](std::int32_t n) { return algorithms::learned_bound(n, 32); },
+       {0, 2, 4, 5, 18, 19, 19, 38}},
   };
   for (const bound_case& c : cases) {
     for (std::size_t i = 0; i < std::size(sizes); ++i) {
@@ -508,10 +541,13 @@ TEST(ModernSearches, EytzingerLayoutsAllocateOneKeyMoreThanTheRun) {
 
 TEST(ModernSearches, EmptyRunsFindNothingAndCountNothing) {
   const layouts<list_entry> layout{entries()};
+  const algorithms::learned_index model(entries(), 32);
+  EXPECT_EQ(model.segments(), 0);
+  EXPECT_EQ(model.bytes(), 0U);
   for (const counted_search& r :
        {algorithms::branchless(entries(), 5), algorithms::eytzinger(layout.eytzinger, 5),
         algorithms::btree(layout.btree, 5), algorithms::interpolation(entries(), 5),
-        algorithms::exponential(entries(), 5)}) {
+        algorithms::exponential(entries(), 5), algorithms::learned(model, 5)}) {
     EXPECT_FALSE(r.found);
     EXPECT_EQ(r.location, 0);
     EXPECT_EQ(r.comparisons, 0);
@@ -661,3 +697,127 @@ TEST(ModernSearches, InterpolationHalvesWhenItsProbesDoNotShrinkTheRange) {
 }
 
 }  // namespace
+
+namespace {
+
+// The index of the lowest key not smaller than the target, as the model must predict it.
+template <class Key>
+std::int64_t lowest_not_smaller(const std::vector<Key>& keys, Key target) {
+  return std::lower_bound(keys.begin(), keys.end(), target) - keys.begin();
+}
+
+// Checks the model of `keys` at every epsilon: within epsilon of the true index at each key, and
+// for each key, the values next to it and the width's extremes, the true index no further from
+// the prediction than the model states, which is within epsilon below and epsilon + 1 above.
+template <class Key>
+void check_learned_error(const char* name, const std::vector<Key>& keys) {
+  SCOPED_TRACE(name);
+  ASSERT_TRUE(std::is_sorted(keys.begin(), keys.end()));
+  for (const std::int64_t epsilon : epsilons) {
+    SCOPED_TRACE(epsilon);
+    const algorithms::learned_index<Key> model(std::span<const Key>(keys), epsilon);
+    EXPECT_LE(model.below(), epsilon);
+    EXPECT_LE(model.above(), epsilon + 1);
+    EXPECT_LE(model.segments(), model.size() + 1);
+    std::int64_t at_keys = 0;
+    for (const Key k : keys) {
+      at_keys = std::max(at_keys, std::abs(model.predicted(k) - lowest_not_smaller(keys, k)));
+    }
+    EXPECT_LE(at_keys, epsilon);
+    std::int64_t below = 0;
+    std::int64_t above = 0;
+    for (const Key target : targets_around(keys)) {
+      const std::int64_t error = model.predicted(target) - lowest_not_smaller(keys, target);
+      below = std::max(below, error);
+      above = std::max(above, -error);
+    }
+    EXPECT_LE(below, model.below());
+    EXPECT_LE(above, model.above());
+  }
+}
+
+// Sorted keys exp(sigma z) times `scale` for normal draws z, the greatest value of the width
+// where that is beyond it.
+template <class Key>
+std::vector<Key> lognormal_keys(std::size_t n, double sigma, double scale) {
+  std::mt19937_64 draw(7);  // NOLINT(cert-msc32-c,cert-msc51-cpp): the same keys every run
+  std::normal_distribution<double> z;
+  std::vector<Key> keys(n);
+  constexpr auto greatest = static_cast<double>(std::numeric_limits<Key>::max());
+  for (Key& k : keys) {
+    const double v = std::exp(sigma * z(draw)) * scale;
+    k = v >= greatest ? std::numeric_limits<Key>::max() : static_cast<Key>(v);
+  }
+  std::sort(keys.begin(), keys.end());
+  return keys;
+}
+
+}  // namespace
+
+// Skewed keys: log-normal ones spread over eight orders of magnitude at 64 bits, and at 32 bits
+// with long runs of equal small keys; keys growing as i^3; keys n / (n - i), equal in long runs
+// at the front and far apart at the back; each with the least and the greatest value of its
+// width.
+TEST(LearnedModels, PredictWithinEpsilonOnSkewedKeys) {
+  constexpr std::size_t n = 100000;
+  std::vector<std::uint64_t> wide = lognormal_keys<std::uint64_t>(n, 2.0, 1e12);
+  std::vector<std::uint32_t> narrow = lognormal_keys<std::uint32_t>(n, 1.5, 64.0);
+  std::vector<std::uint64_t> cubic(n);
+  std::vector<std::uint32_t> runs(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    cubic[i] = static_cast<std::uint64_t>(i) * i * i * 8192;
+    runs[i] = static_cast<std::uint32_t>(n / (n - i));
+  }
+  for (auto* keys : {&wide, &cubic}) {
+    keys->front() = 0;
+    keys->back() = std::numeric_limits<std::uint64_t>::max();
+  }
+  for (auto* keys : {&narrow, &runs}) {
+    keys->front() = 0;
+    keys->back() = std::numeric_limits<std::uint32_t>::max();
+  }
+  check_learned_error("log-normal, 64 bits", wide);
+  check_learned_error("cubic, 64 bits", cubic);
+  check_learned_error("log-normal, 32 bits", narrow);
+  check_learned_error("runs, 32 bits", runs);
+}
+
+// Evenly spread keys lie on one line, which even at epsilon 1 misses no key: a search tests at
+// most two keys, and the model's bytes do not grow with the keys.
+TEST(LearnedModels, OddKeysTakeOneSegment) {
+  constexpr std::uint64_t n = 1000000;
+  std::vector<std::uint64_t> odd(n);
+  for (std::uint64_t i = 0; i < n; ++i) {
+    odd[i] = 2 * i + 1;
+  }
+  const algorithms::learned_index<std::uint64_t> model(std::span<const std::uint64_t>(odd), 1);
+  EXPECT_EQ(model.segments(), 1);
+  EXPECT_EQ(model.below(), 0);
+  // The segment's first value, slope, and indices where it starts and ends; the least table, two
+  // buckets for each of the 65 positions a leading one may have, and the end.
+  EXPECT_EQ(model.bytes(), 8U + 8U + 2U * 4U + (65U * 2U + 1U) * 4U);
+  for (const std::uint64_t target : {0UL, 1UL, 2UL, 999UL, 1000UL, 2 * n - 1, 2 * n}) {
+    const counted_search r = algorithms::learned(model, target);
+    EXPECT_EQ(r.found, target % 2 == 1) << target;
+    EXPECT_EQ(r.location, r.found ? static_cast<std::int32_t>(target / 2 + 1) : 0) << target;
+    EXPECT_LE(r.comparisons, 2) << target;
+  }
+}
+
+// A log-normal key set as the lab's goals take it: at epsilon 32 the segments come to well under
+// 1% of the keys' bytes.
+TEST(LearnedModels, LogNormalKeysTakeFewSegments) {
+  const std::vector<std::uint64_t> keys = lognormal_keys<std::uint64_t>(1000000, 2.0, 1e9);
+  const algorithms::learned_index<std::uint64_t> model(std::span<const std::uint64_t>(keys), 32);
+  EXPECT_LT(model.bytes() * 100, keys.size() * sizeof(std::uint64_t));
+}
+
+TEST(LearnedModels, RefuseAnEpsilonOutOfRange) {
+  const std::vector<std::uint32_t> keys{1, 2, 3};
+  for (const std::int64_t epsilon :
+       {std::int64_t{0}, std::int64_t{-1}, (std::int64_t{1} << 30) + 1}) {
+    EXPECT_THROW(algorithms::learned_index(std::span<const std::uint32_t>(keys), epsilon),
+                 std::invalid_argument)
+        << epsilon;
+  }
+}

@@ -13,6 +13,7 @@
 #include "search/algorithms.hpp"
 #include "search/btree.hpp"
 #include "search/eytzinger.hpp"
+#include "search/learned.hpp"
 #include "search/modern.hpp"
 
 namespace velk_lab {
@@ -280,6 +281,25 @@ class exponential {
   std::span<const Key> keys_;
 };
 
+template <class Key>
+class learned {
+ public:
+  explicit learned(std::span<const Key> keys) : learned(keys, method_settings{}) {}
+  learned(std::span<const Key> keys, const method_settings& settings)
+      : index_(keys, settings.epsilon) {}
+  answer search(Key target, counter& c) const {
+    return counted(algorithms::learned(index_, target), c);
+  }
+  [[nodiscard]] std::size_t bytes() const { return index_.bytes(); }
+  // The most at any epsilon: a window is never wider than the keys.
+  static std::int64_t bound(std::int64_t n) {
+    return algorithms::learned_bound(static_cast<std::int32_t>(n), n);
+  }
+
+ private:
+  algorithms::learned_index<Key> index_;
+};
+
 // The baselines count nothing. They stay out of line like the library's algorithms, which live
 // in another unit: inlined into the timed loop, they would save a call per search that the
 // algorithms pay, and the difference would no longer be the cost of counting alone.
@@ -332,6 +352,8 @@ void register_builtin_methods() {
   add_method<btree_batch>("btree-batch", "btree on a batch of targets in lockstep");
   add_method<interpolation>("interpolation", "probes where the target's value should lie");
   add_method<exponential>("exponential", "gallops from the front, then halves the bracket");
+  add_method<learned>("learned",
+                      "predicts the position by a piecewise-linear model, searches near it");
   add_method<std_find>("std-find", "std::find, an uncounted baseline");
   add_method<std_lower_bound>("std-lower-bound", "std::lower_bound, an uncounted baseline");
 }
