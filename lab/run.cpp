@@ -82,6 +82,7 @@ int run_command_line(int argc, const char* const* argv) {
     for (std::size_t k = 0; k < context.key_sets.size(); ++k) {
       context.key_sets[k].cumulative = std::move(measured.cumulative[k]);
     }
+    context.huge_pages = measured.huge_pages;
     text = settings.format->write(context, measured.rows);
     if (settings.html.has_value()) {
       page = velk_lab::html_report(context, measured.rows);

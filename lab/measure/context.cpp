@@ -86,6 +86,18 @@ std::string key_set_words(const key_set& set, const plan& measured) {
 
 }  // namespace
 
+std::string_view huge_pages_said(velk_sr::memory::huge_pages given) {
+  switch (given) {
+    case velk_sr::memory::huge_pages::given:
+      return "given";
+    case velk_sr::memory::huge_pages::not_given:
+      return "not given";
+    case velk_sr::memory::huge_pages::unknown:
+      break;
+  }
+  return "unknown";
+}
+
 run_context gather_context(int argc, const char* const* argv, const plan& measured) {
   run_context context;
   context.date = date_now();

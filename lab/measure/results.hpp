@@ -11,6 +11,7 @@
 
 #include "lab/measure/counters.hpp"
 #include "lab/measure/drive.hpp"
+#include "search/aligned_array.hpp"
 
 namespace velk_lab {
 
@@ -89,6 +90,9 @@ struct row {
 };
 
 // A key set of the run, as the context names it.
+// As the context says whether huge pages were given: "given", "not given", "unknown".
+std::string_view huge_pages_said(velk_sr::memory::huge_pages given);
+
 struct key_set_context {
   std::string name;
   int bits = 32;
@@ -112,6 +116,9 @@ struct run_context {
   double min_time = 0.0;       // seconds, the least time of each repetition
   std::optional<double> skew;  // the Zipf exponent of the targets; none: uniform
   std::vector<key_set_context> key_sets;
+  // Whether the system gave transparent huge pages to the lists of 2 MiB or more, which ask for
+  // them; none when no list was that large.
+  std::optional<velk_sr::memory::huge_pages> huge_pages;
   std::vector<std::string> command_line;  // the arguments as given, program name first
 };
 

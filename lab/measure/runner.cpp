@@ -177,6 +177,21 @@ class runner {
     return prepared;
   }
 
+  // Asks the system whether the keys, once written, lie in huge pages, where they are large
+  // enough to have asked for them; one list given them is enough to say they were given.
+  void note_huge_pages(std::span<const Key> keys) {
+    namespace memory = velk_sr::memory;
+    if (keys.size_bytes() < memory::huge_page_bytes) {
+      return;
+    }
+    const memory::huge_pages now = memory::huge_pages_of(keys.data(), keys.size_bytes());
+    const std::optional<memory::huge_pages> before = out_.huge_pages;
+    if (!before.has_value() || now == memory::huge_pages::given ||
+        (now == memory::huge_pages::unknown && *before == memory::huge_pages::not_given)) {
+      out_.huge_pages = now;
+    }
+  }
+
   void measure_size(std::size_t z) {
     const std::int32_t n = set_.sizes[z];
     const std::int64_t searches = searches_at(plan_, n);
@@ -190,6 +205,7 @@ class runner {
       }
       out_.cumulative[set_index_] = cumulative_of(w.keys);
     }
+    note_huge_pages(w.keys);
     std::vector<std::unique_ptr<prepared<Key>>> prepared;
     for (std::size_t i = 0; i < plan_.methods.size(); ++i) {
       prepared.push_back(prepare(i, z, w.keys));

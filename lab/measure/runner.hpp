@@ -1,6 +1,7 @@
 // The runner: counts and times every method of a plan on every workload of it, into rows.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "lab/measure/plan.hpp"
 #include "lab/measure/progress.hpp"
 #include "lab/measure/results.hpp"
+#include "search/aligned_array.hpp"
 
 namespace velk_lab {
 
@@ -19,6 +21,9 @@ struct measurement {
   // For each key set, its keys' cumulative distribution at its largest size: points of (key,
   // rank), each scaled to 0..1 over the set's own least and greatest key and its positions.
   std::vector<std::vector<std::pair<double, double>>> cumulative;
+  // Whether the lists of 2 MiB or more lay in huge pages: given where any did; none when no list
+  // was that large.
+  std::optional<velk_sr::memory::huge_pages> huge_pages;
 };
 
 // Measures every method on every key set at each of its sizes, both halves: the rows in the

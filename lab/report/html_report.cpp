@@ -89,6 +89,10 @@ std::string context_section(const run_context& context) {
   for (const key_set_context& set : context.key_sets) {
     out += entry("Keys", fmt::format("<code>{}</code>: {}", escaped(set.name), escaped(set.made)));
   }
+  if (context.huge_pages.has_value()) {
+    out += entry("Huge pages", fmt::format("{} to the lists of 2 MiB or more",
+                                           huge_pages_said(*context.huge_pages)));
+  }
   if (context.skew.has_value()) {
     out += entry("Targets", fmt::format("Zipf-skewed by {}", *context.skew));
   }

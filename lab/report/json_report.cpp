@@ -37,6 +37,9 @@ document context_of(const run_context& context) {
     key_sets.push_back({{"name", set.name}, {"bits", set.bits}, {"made", set.made}});
   }
   out["key_sets"] = std::move(key_sets);
+  out["huge_pages"] = context.huge_pages.has_value()
+                          ? document(std::string(huge_pages_said(*context.huge_pages)))
+                          : document(nullptr);
   out["command_line"] = command_line_text(context.command_line);
   return out;
 }

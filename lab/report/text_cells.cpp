@@ -29,6 +29,10 @@ std::string context_lines(const run_context& context) {
   for (const key_set_context& set : context.key_sets) {
     keys += fmt::format("keys {}: {}\n", set.name, set.made);
   }
+  if (context.huge_pages.has_value()) {
+    keys += fmt::format("huge pages for the lists of 2 MiB or more: {}\n",
+                        huge_pages_said(*context.huge_pages));
+  }
   const std::string skew =
       context.skew.has_value() ? fmt::format("; targets Zipf-skewed by {}", *context.skew) : "";
   return fmt::format(
