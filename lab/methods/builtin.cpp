@@ -56,98 +56,84 @@ std::int64_t bound_of(std::int64_t n) {
   return bound(static_cast<std::int32_t>(n));
 }
 
-template <class Key>
-class sequential {
+// A method that searches the keys where they lie with one of the library's algorithms, counting
+// as the algorithm counts. The methods below add their bound, model and rules to it.
+template <class Key, algorithms::counted_search (*find)(std::span<const Key>, Key)>
+class in_place {
  public:
-  explicit sequential(std::span<const Key> keys) : keys_(keys) {}
-  answer search(Key target, counter& c) const {
-    return counted(algorithms::sequential(keys_, target), c);
-  }
+  explicit in_place(std::span<const Key> keys) : keys_(keys) {}
+  answer search(Key target, counter& c) const { return counted(find(keys_, target), c); }
+
+ protected:
+  [[nodiscard]] std::span<const Key> keys() const { return keys_; }
+
+ private:
+  std::span<const Key> keys_;
+};
+
+// A recursive search over the whole run, from position 1 to the last.
+template <class Key,
+          algorithms::counted_search (*find)(std::span<const Key>, Key, std::int32_t, std::int32_t)>
+algorithms::counted_search whole(std::span<const Key> keys, Key target) {
+  return find(keys, target, 1, size_of(keys));
+}
+
+template <class Key>
+class sequential : public in_place<Key, algorithms::sequential<Key>> {
+ public:
+  using in_place<Key, algorithms::sequential<Key>>::in_place;
   static constexpr auto bound = bound_of<algorithms::sequential_bound>;
   static constexpr auto model = sequential_model;
   // One per key examined: up to the first match, or every key.
   static std::int64_t comparisons_at(std::int64_t position, std::int64_t n, bool found) {
     return found ? position : n;
   }
-
- private:
-  std::span<const Key> keys_;
 };
 
 template <class Key>
-class binary1 {
+class binary1 : public in_place<Key, algorithms::binary1<Key>> {
  public:
-  explicit binary1(std::span<const Key> keys) : keys_(keys) {}
-  answer search(Key target, counter& c) const {
-    return counted(algorithms::binary1(keys_, target), c);
-  }
+  using in_place<Key, algorithms::binary1<Key>>::in_place;
   static constexpr auto bound = bound_of<algorithms::binary1_bound>;
   static constexpr auto model = binary1_model;
-
- private:
-  std::span<const Key> keys_;
 };
 
 template <class Key>
-class recbinary1 {
+class recbinary1 : public in_place<Key, whole<Key, algorithms::recbinary1<Key>>> {
  public:
-  explicit recbinary1(std::span<const Key> keys) : keys_(keys) {}
-  answer search(Key target, counter& c) const {
-    return counted(algorithms::recbinary1(keys_, target, 1, size_of(keys_)), c);
-  }
+  using in_place<Key, whole<Key, algorithms::recbinary1<Key>>>::in_place;
   static constexpr auto bound = bound_of<algorithms::binary1_bound>;
   static constexpr auto model = binary1_model;
-
- private:
-  std::span<const Key> keys_;
 };
 
 template <class Key>
-class binary2 {
+class binary2 : public in_place<Key, algorithms::binary2<Key>> {
  public:
-  explicit binary2(std::span<const Key> keys) : keys_(keys) {}
-  answer search(Key target, counter& c) const {
-    return counted(algorithms::binary2(keys_, target), c);
-  }
+  using in_place<Key, algorithms::binary2<Key>>::in_place;
   static constexpr auto bound = bound_of<algorithms::binary2_bound>;
   static constexpr auto model = binary2_model;
   static constexpr bool any_occurrence = true;
-
- private:
-  std::span<const Key> keys_;
 };
 
 template <class Key>
-class recbinary2 {
+class recbinary2 : public in_place<Key, whole<Key, algorithms::recbinary2<Key>>> {
  public:
-  explicit recbinary2(std::span<const Key> keys) : keys_(keys) {}
-  answer search(Key target, counter& c) const {
-    return counted(algorithms::recbinary2(keys_, target, 1, size_of(keys_)), c);
-  }
+  using in_place<Key, whole<Key, algorithms::recbinary2<Key>>>::in_place;
   static constexpr auto bound = bound_of<algorithms::binary2_bound>;
   static constexpr auto model = binary2_model;
   static constexpr bool any_occurrence = true;
-
- private:
-  std::span<const Key> keys_;
 };
 
 template <class Key>
-class branchless {
+class branchless : public in_place<Key, algorithms::branchless<Key>> {
  public:
-  explicit branchless(std::span<const Key> keys) : keys_(keys) {}
-  answer search(Key target, counter& c) const {
-    return counted(algorithms::branchless(keys_, target), c);
-  }
+  using in_place<Key, algorithms::branchless<Key>>::in_place;
   static constexpr auto bound = bound_of<algorithms::branchless_bound>;
   static constexpr auto model = branchless_model;
   // The same for every target.
   static std::int64_t comparisons_at(std::int64_t /*position*/, std::int64_t n, bool /*found*/) {
     return bound(n);
   }
-
- private:
-  std::span<const Key> keys_;
 };
 
 template <class Key>
@@ -163,6 +149,9 @@ class eytzinger {
   }
   static constexpr auto bound = bound_of<algorithms::eytzinger_bound>;
   static constexpr auto model = eytzinger_model;
+
+ protected:
+  [[nodiscard]] const algorithms::eytzinger_layout<Key>& layout() const { return layout_; }
 
  private:
   algorithms::eytzinger_layout<Key> layout_;
@@ -186,99 +175,65 @@ class btree {
   // No model: the record holds one for both key widths, and the count depends on the width.
   static constexpr auto bound = bound_of<algorithms::btree_bound<Key>>;
 
+ protected:
+  [[nodiscard]] const algorithms::btree_layout<Key>& layout() const { return layout_; }
+
  private:
   algorithms::btree_layout<Key> layout_;
 };
 
 template <class Key>
-class branchless_batch {
+class branchless_batch : public in_place<Key, algorithms::branchless<Key>> {
  public:
-  explicit branchless_batch(std::span<const Key> keys) : keys_(keys) {}
-  answer search(Key target, counter& c) const {
-    return counted(algorithms::branchless(keys_, target), c);
-  }
+  using in_place<Key, algorithms::branchless<Key>>::in_place;
+  using in_place<Key, algorithms::branchless<Key>>::search;
   void search(std::span<const Key> targets, std::span<answer> answers) const {
     answer_all(targets, answers, [this](std::span<const Key> some, auto results) {
-      algorithms::branchless(keys_, some, results);
+      algorithms::branchless(this->keys(), some, results);
     });
   }
   static constexpr auto bound = bound_of<algorithms::branchless_bound>;
   static constexpr auto model = branchless_model;
-
- private:
-  std::span<const Key> keys_;
 };
 
 template <class Key>
-class eytzinger_batch {
+class eytzinger_batch : public eytzinger<Key> {
  public:
-  explicit eytzinger_batch(std::span<const Key> keys) : layout_(keys) {}
-  answer search(Key target, counter& c) const {
-    return counted(algorithms::eytzinger(layout_, target), c);
-  }
+  using eytzinger<Key>::eytzinger;
+  using eytzinger<Key>::search;
   void search(std::span<const Key> targets, std::span<answer> answers) const {
     answer_all(targets, answers, [this](std::span<const Key> some, auto results) {
-      algorithms::eytzinger(layout_, some, results);
+      algorithms::eytzinger(this->layout(), some, results);
     });
   }
-  [[nodiscard]] std::size_t bytes() const { return bytes_for(layout_.size()); }
-  static std::size_t bytes_for(std::int64_t n) {
-    return algorithms::eytzinger_layout<Key>::bytes_for(static_cast<std::size_t>(n));
-  }
-  static constexpr auto bound = bound_of<algorithms::eytzinger_bound>;
-  static constexpr auto model = eytzinger_model;
-
- private:
-  algorithms::eytzinger_layout<Key> layout_;
 };
 
+// Its searches one at a time, where the stream is chained, are the tree's own.
 template <class Key>
-class btree_batch {
+class btree_batch : public btree<Key> {
  public:
-  explicit btree_batch(std::span<const Key> keys) : layout_(keys) {}
-  answer search(Key target, counter& c) const {
-    return counted(algorithms::btree(layout_, target), c);
-  }
+  using btree<Key>::btree;
+  using btree<Key>::search;
   void search(std::span<const Key> targets, std::span<answer> answers) const {
     answer_all(targets, answers, [this](std::span<const Key> some, auto results) {
-      algorithms::btree(layout_, some, results);
+      algorithms::btree(this->layout(), some, results);
     });
   }
-  [[nodiscard]] std::size_t bytes() const { return layout_.bytes(); }
-  static std::size_t bytes_for(std::int64_t n) {
-    return algorithms::btree_layout<Key>::bytes_for(static_cast<std::size_t>(n));
-  }
-  static constexpr auto bound = bound_of<algorithms::btree_bound<Key>>;
-
- private:
-  algorithms::btree_layout<Key> layout_;
 };
 
 template <class Key>
-class interpolation {
+class interpolation : public in_place<Key, algorithms::interpolation<Key>> {
  public:
-  explicit interpolation(std::span<const Key> keys) : keys_(keys) {}
-  answer search(Key target, counter& c) const {
-    return counted(algorithms::interpolation(keys_, target), c);
-  }
+  using in_place<Key, algorithms::interpolation<Key>>::in_place;
   static constexpr auto bound = bound_of<algorithms::interpolation_bound>;
-
- private:
-  std::span<const Key> keys_;
 };
 
 template <class Key>
-class exponential {
+class exponential : public in_place<Key, algorithms::exponential<Key>> {
  public:
-  explicit exponential(std::span<const Key> keys) : keys_(keys) {}
-  answer search(Key target, counter& c) const {
-    return counted(algorithms::exponential(keys_, target), c);
-  }
+  using in_place<Key, algorithms::exponential<Key>>::in_place;
   static constexpr auto bound = bound_of<algorithms::exponential_bound>;
   static constexpr auto model = exponential_model;
-
- private:
-  std::span<const Key> keys_;
 };
 
 template <class Key>
