@@ -218,7 +218,7 @@ class prepared_method final : public prepared<Key> {
   // and copied only where it goes round the stream's end.
   void in_batches(const search_stream<Key>& stream, std::size_t start, std::int64_t count) const {
     const std::size_t length = stream.targets.size();
-    std::array<Key, most_batch> wrapped{};
+    std::array<Key, most_batch> round_the_end{};
     std::array<answer, most_batch> answers{};
     std::size_t at = start;
     for (std::int64_t left = count; left > 0;) {
@@ -227,9 +227,9 @@ class prepared_method final : public prepared<Key> {
       std::span<const Key> group = stream.targets.subspan(at, std::min(size, length - at));
       if (group.size() < size) {
         for (std::size_t j = 0; j < size; ++j) {
-          wrapped[j] = stream.targets[(at + j) % length];
+          round_the_end[j] = stream.targets[(at + j) % length];
         }
-        group = std::span<const Key>(wrapped.data(), size);
+        group = std::span<const Key>(round_the_end.data(), size);
       }
       method_.search(group, std::span<answer>(answers.data(), size));
       for (std::size_t j = 0; j < size; ++j) {

@@ -270,9 +270,9 @@ TEST(Velk, EachFormat) {
 TEST(Velk, ContextSaysWhetherTheLargeListsGotHugePages) {
   // The 4 MB list of a million keys asks for huge pages; what the system gave depends on it, but
   // the context says one of the three, and says nothing where no list was that large.
-  const auto large = run_process({VELK, "--methods", "binary1", "--sizes", "10,1M", "--searches",
-                                  "10", "--repetitions", "1", "--min-time", "0.001", "--format",
-                                  "json"});
+  const auto large =
+      run_process({VELK, "--methods", "binary1", "--sizes", "10,1M", "--searches", "10",
+                   "--repetitions", "1", "--min-time", "0.001", "--format", "json"});
   ASSERT_EQ(large.exit_status, 0) << large.err;
   const std::string given = nlohmann::json::parse(large.out).at("context").at("huge_pages");
   EXPECT_TRUE(given == "given" || given == "not given" || given == "unknown") << given;

@@ -1,9 +1,9 @@
 // Every search algorithm, the textbook ones and those of today (branchless, eytzinger, btree with
-// each of its kernels, interpolation, exponential, learned), on runs of list entries and of plain keys of
-// 32 and 64 bits: the same results as binary1 on every target of every list up to 300 entries and
-// on samples of long ones, the same counts on the same key values whatever the entry type (btree's
-// whatever the entry type of the same key width), the lockstep forms' results and counts those of
-// the single searches, and the counts and bounds their headers promise.
+// each of its kernels, interpolation, exponential, learned), on runs of list entries and of plain
+// keys of 32 and 64 bits: the same results as binary1 on every target of every list up to 300
+// entries and on samples of long ones, the same counts on the same key values whatever the entry
+// type (btree's whatever the entry type of the same key width), the lockstep forms' results and
+// counts those of the single searches, and the counts and bounds their headers promise.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -114,7 +114,7 @@ struct method_case {
   search_function<Entry> search;
   std::int32_t (*bound)(std::int32_t n) = nullptr;
   promise keeps = promise::lowest_or_zero;
-  bool always_its_bound = false;     // counts its bound for every target
+  bool always_its_bound = false;  // counts its bound for every target
   // Counts differently at 32 and at 64 bits; a learned model's segments follow the values'
   // spacing and the width's greatest value, so its counts may differ at every entry type.
   bool counts_by_key_width = false;

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "lab/measure/key_files.hpp"
-#include "search/aligned_array.hpp"
 #include "lab/method_record.hpp"
+#include "search/aligned_array.hpp"
 
 namespace velk_lab {
 

@@ -372,16 +372,16 @@ class runner {
   // One repetition of at least the minimum time, after its warm-up: one that falls short (its
   // longest thread) is run again with more searches, which the later repetitions keep.
   void time_repetition(row& r, const timed_half<Key>& job, const prepared<Key>& searched,
-                       std::vector<std::size_t>& cursors) {
-    const auto run = [&] {
+                       std::span<std::size_t> cursors) {
+    const auto timed = [&] {
       return timed_repetition(job, searched, cursors, r.timed_searches,
                               std::max(std::int64_t{1}, r.timed_searches / warm_up_divisor),
                               counters_.get(), plan_.counters);
     };
-    repetition t = run();
+    repetition t = timed();
     while (t.longest < plan_.min_time && r.timed_searches < most_searches) {
       r.timed_searches = lengthened(r.timed_searches, t.longest, plan_.min_time);
-      t = run();
+      t = timed();
     }
     r.wall_ns.push_back(t.wall_ns);
     r.cpu_ns.push_back(t.cpu_ns);

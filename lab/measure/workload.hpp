@@ -33,7 +33,7 @@ struct half_targets {
 template <lab_key Key>
 struct workload {
   velk_sr::memory::aligned_array<Key> owned;  // the keys, unless they are a file's own
-  std::span<const Key> keys;  // ascending
+  std::span<const Key> keys;                  // ascending
   std::array<half_targets<Key>, 2> halves;
 
   [[nodiscard]] const half_targets<Key>& of(half which) const {

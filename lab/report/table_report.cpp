@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "lab/report/columns.hpp"
@@ -20,10 +21,12 @@ std::string table_report(const run_context& context, std::span<const row> rows) 
     lines.front().emplace_back(c->heading);
   }
   for (const row& r : rows) {
-    std::vector<std::string>& cells = lines.emplace_back();
+    std::vector<std::string> cells;
+    cells.reserve(shown.size());
     for (const column* c : shown) {
       cells.push_back(c->text(r));
     }
+    lines.push_back(std::move(cells));
   }
   std::vector<std::size_t> widths(shown.size(), 0);
   for (const std::vector<std::string>& cells : lines) {
