@@ -7,15 +7,53 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <type_traits>
 #include <vector>
 
+#include "aligned_array.hpp"
 #include "entries.hpp"
+#include "kernels.hpp"
 
 namespace velk_sr::algorithms {
+
+// What the model and its search share: keys as unsigned values, and the window's prefetch.
+namespace learned_detail {
+
+// A key as an unsigned value in the same order: a signed key has its sign bit turned over, so
+// that the least key becomes 0; an unsigned key is itself.
+template <run_key Key>
+constexpr std::make_unsigned_t<Key> value_of(Key key) {
+  using value = std::make_unsigned_t<Key>;
+  if constexpr (std::is_signed_v<Key>) {
+    return static_cast<value>(key) ^ (value{1} << (std::numeric_limits<value>::digits - 1));
+  } else {
+    return key;
+  }
+}
+
+// A window of at most this many bytes, a page, is prefetched whole before it is searched: its
+// lines then arrive together rather than one after each probe. On 10^8 keys of 64 bits, a window
+// of 258 keys took twice as long without it, and one of 18 keys no longer.
+constexpr std::size_t prefetched_bytes = 4096;
+
+template <run_entry Entry>
+void prefetch(std::span<const Entry> window) {
+  if (window.size_bytes() > prefetched_bytes || window.empty()) {
+    return;
+  }
+  const auto* const begin = static_cast<const char*>(static_cast<const void*>(window.data()));
+  for (std::size_t offset = 0; offset < window.size_bytes(); offset += memory::line_bytes) {
+    __builtin_prefetch(begin + offset);
+  }
+  __builtin_prefetch(begin + window.size_bytes() - 1);
+}
+
+}  // namespace learned_detail
 
 // The model of a run of n entries: for any value t, the index (0..n) of the lowest entry whose
 // key is not smaller than t, predicted within epsilon at every key (at the lowest index of a
@@ -76,7 +114,11 @@ class learned_index {
   template <run_entry Of>
   friend counted_search learned(const learned_index<Of>& index, key_type_of<Of> target);
 
-  struct located;  // a target's segment, and the steps it took to find
+  // A target's segment, and the steps it took to find.
+  struct located {
+    std::size_t segment;
+    std::int32_t steps;
+  };
   [[nodiscard]] std::size_t bucket_of(value v) const;
   void fill_table();
   [[nodiscard]] located segment_of(value target) const;
@@ -119,6 +161,83 @@ constexpr std::int32_t learned_bound(std::int32_t n, std::int64_t epsilon) {
   }
   const auto window = static_cast<std::int32_t>(std::min<std::int64_t>(2 * epsilon + 2, n));
   return ceil_log2(n + 1) + ceil_log2(window) + 1;
+}
+
+// The leading one bit moved to the top, or 0 for 0, is the value's fraction in its octave; its
+// first bits below the leading one tell the values of one octave apart. Buckets rise with the
+// value, and they are as fine at every magnitude, so that keys crowded at the small end of a
+// skewed distribution fall into as many buckets as keys spread over the whole range.
+template <run_entry Entry>
+inline std::size_t learned_index<Entry>::bucket_of(value v) const {
+  constexpr int digits = std::numeric_limits<value>::digits;
+  const auto octave = static_cast<std::size_t>(std::bit_width(v));
+  const auto aligned = static_cast<value>(v << (std::countl_zero(v) & (digits - 1)));
+  const auto fraction = static_cast<value>(aligned << 1) >> (digits - fraction_bits_);
+  return octave << fraction_bits_ | fraction;
+}
+
+// The last segment whose first value is not above the target. Every segment before the target's
+// bucket has a smaller first value and every one after it a greater, so it lies from the last
+// before the bucket (or the first segment, whose first value is 0) to the last in it. Halving
+// over those keeps the upper part when its first value is not above the target; mostly there is
+// one, and nothing to halve.
+template <run_entry Entry>
+inline auto learned_index<Entry>::segment_of(value target) const -> located {
+  const value* const first = first_values_.data();
+  const std::size_t bucket = bucket_of(target);
+  std::size_t at = std::max<std::uint32_t>(table_[bucket], 1) - 1;
+  std::size_t length = table_[bucket + 1] - at;
+  std::int32_t steps = 0;
+  while (length > 1) {
+    const std::size_t half = length / 2;
+    at += first[at + half] <= target ? half : 0;
+    length -= half;
+    ++steps;
+  }
+  return {at, steps};
+}
+
+// The segment's line at the target, rounded to the nearest index and held within the indices
+// the segment spans: the true index lies there, and the cap keeps the product of a steep slope
+// and a far value from leaving the integers.
+template <run_entry Entry>
+inline std::int32_t learned_index<Entry>::predicted_in(std::size_t segment, value target) const {
+  const double offset = slopes_[segment] * static_cast<double>(target - first_values_[segment]);
+  const double span = starts_[segment + 1] - starts_[segment];
+  return starts_[segment] + static_cast<std::int32_t>(std::min(offset + 0.5, span));
+}
+
+// The lowest index whose key is not smaller than the target lies within the distances measured
+// below and above the guess and within the segment's indices; when it is size(), every key is
+// smaller, and the window holds the entries up to the last, which the search ends on and finds
+// unequal.
+template <run_entry Entry>
+inline counted_search learned(const learned_index<Entry>& index, key_type_of<Entry> target) {
+  if (index.run_.empty()) {
+    return {};
+  }
+  const auto at = index.segment_of(learned_detail::value_of(target));
+  const std::int32_t guess = index.predicted_in(at.segment, learned_detail::value_of(target));
+  const std::int32_t low = std::max(guess - index.below_, index.starts_[at.segment]);
+  const std::int32_t high =
+      std::min({guess + index.above_, index.starts_[at.segment + 1], index.size() - 1});
+  const std::span<const Entry> window = index.run_.subspan(
+      static_cast<std::size_t>(low), static_cast<std::size_t>(std::max(high - low + 1, 0)));
+  learned_detail::prefetch(window);
+  // Halved as branchless halves: the step keeps the upper part when the key just below it is
+  // smaller than the target.
+  std::size_t first = 0;
+  std::int32_t steps = at.steps;
+  for (std::size_t length = window.size(); length > 1; ++steps) {
+    const std::size_t half = length / 2;
+    first = kernels::kept_part(key_of(window[first + half - 1]), target, first, first + half);
+    length -= half;
+  }
+  if (window.empty()) {
+    return {false, 0, steps};
+  }
+  const bool found = key_of(window[first]) == target;
+  return {found, found ? low + static_cast<std::int32_t>(first) + 1 : 0, steps + 1};
 }
 
 }  // namespace velk_sr::algorithms
