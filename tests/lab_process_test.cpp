@@ -580,7 +580,7 @@ TEST(Velk, AnInterruptWhileWritingLeavesEveryFileWhole) {
     if (report != old_report) {
       // Whole: every method's two rows, each with its three repetitions and three aggregates.
       const std::size_t entries = nlohmann::json::parse(report).at("benchmarks").size();
-      EXPECT_EQ(entries % (2 * (3 + 3)), 0U);
+      EXPECT_EQ(entries % (std::size_t{2} * (3 + 3)), 0U);
       EXPECT_GE(entries, 16U * 2 * (3 + 3));
     }
     const std::string html = contents_of(page);

@@ -320,7 +320,7 @@ template <class Key>
 class throws_on_key_3 {
  public:
   explicit throws_on_key_3(std::span<const Key> keys) : keys_(keys) {}
-  velk_lab::answer search(Key target) const {
+  [[nodiscard]] velk_lab::answer search(Key target) const {
     if (target == 3) {
       throw std::runtime_error("key 3 is not for me");
     }
