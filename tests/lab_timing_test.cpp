@@ -33,7 +33,7 @@ template <class Key>
 class sleeps {
  public:
   explicit sleeps(std::span<const Key> keys) : keys_(keys) {}
-  velk_lab::answer search(Key target) const {
+  [[nodiscard]] velk_lab::answer search(Key target) const {
     std::this_thread::sleep_for(microseconds(200));
     return lower_bound_in(keys_, target);
   }
@@ -52,7 +52,7 @@ class slow_first_build {
       std::this_thread::sleep_for(milliseconds(50));
     }
   }
-  velk_lab::answer search(Key target) const { return lower_bound_in(keys_, target); }
+  [[nodiscard]] velk_lab::answer search(Key target) const { return lower_bound_in(keys_, target); }
   [[nodiscard]] std::size_t bytes() const { return 1; }
 
  private:
@@ -66,7 +66,7 @@ template <class Key>
 class speeds_up {
  public:
   explicit speeds_up(std::span<const Key> keys) : keys_(keys) {}
-  velk_lab::answer search(Key target) const {
+  [[nodiscard]] velk_lab::answer search(Key target) const {
     if (searched++ < 20000) {
       const auto until = std::chrono::steady_clock::now() + microseconds(1);
       while (std::chrono::steady_clock::now() < until) {
