@@ -65,7 +65,7 @@ class in_place {
   answer search(Key target, counter& c) const { return counted(find(keys_, target), c); }
 
  protected:
-  [[nodiscard]] std::span<const Key> keys() const { return keys_; }
+  [[nodiscard]] std::span<const Key> searched() const { return keys_; }
 
  private:
   std::span<const Key> keys_;
@@ -151,7 +151,7 @@ class eytzinger {
   static constexpr auto model = eytzinger_model;
 
  protected:
-  [[nodiscard]] const algorithms::eytzinger_layout<Key>& layout() const { return layout_; }
+  [[nodiscard]] const algorithms::eytzinger_layout<Key>& searched() const { return layout_; }
 
  private:
   algorithms::eytzinger_layout<Key> layout_;
@@ -176,49 +176,38 @@ class btree {
   static constexpr auto bound = bound_of<algorithms::btree_bound<Key>>;
 
  protected:
-  [[nodiscard]] const algorithms::btree_layout<Key>& layout() const { return layout_; }
+  [[nodiscard]] const algorithms::btree_layout<Key>& searched() const { return layout_; }
 
  private:
   algorithms::btree_layout<Key> layout_;
 };
 
-template <class Key>
-class branchless_batch : public in_place<Key, algorithms::branchless<Key>> {
- public:
-  using in_place<Key, algorithms::branchless<Key>>::in_place;
-  using in_place<Key, algorithms::branchless<Key>>::search;
-  void search(std::span<const Key> targets, std::span<answer> answers) const {
-    answer_all(targets, answers, [this](std::span<const Key> some, auto results) {
-      algorithms::branchless(this->keys(), some, results);
-    });
-  }
-  static constexpr auto bound = bound_of<algorithms::branchless_bound>;
-  static constexpr auto model = branchless_model;
+// A method's batch form: the method, with a search of many targets at once that `together` makes
+// in lockstep over what the method searches (its keys or its layout). One target at a time,
+// where the stream is chained, it searches as the method does.
+template <template <class> class Single, auto together>
+struct batch_of {
+  template <class Key>
+  class method : public Single<Key> {
+   public:
+    using Single<Key>::Single;
+    using Single<Key>::search;
+    void search(std::span<const Key> targets, std::span<answer> answers) const {
+      answer_all(targets, answers, [this](std::span<const Key> some, auto results) {
+        together(this->searched(), some, results);
+      });
+    }
+  };
 };
 
-template <class Key>
-class eytzinger_batch : public eytzinger<Key> {
- public:
-  using eytzinger<Key>::eytzinger;
-  using eytzinger<Key>::search;
-  void search(std::span<const Key> targets, std::span<answer> answers) const {
-    answer_all(targets, answers, [this](std::span<const Key> some, auto results) {
-      algorithms::eytzinger(this->layout(), some, results);
-    });
-  }
+constexpr auto branchless_together = [](const auto& keys, auto targets, auto results) {
+  algorithms::branchless(keys, targets, results);
 };
-
-// Its searches one at a time, where the stream is chained, are the tree's own.
-template <class Key>
-class btree_batch : public btree<Key> {
- public:
-  using btree<Key>::btree;
-  using btree<Key>::search;
-  void search(std::span<const Key> targets, std::span<answer> answers) const {
-    answer_all(targets, answers, [this](std::span<const Key> some, auto results) {
-      algorithms::btree(this->layout(), some, results);
-    });
-  }
+constexpr auto eytzinger_together = [](const auto& layout, auto targets, auto results) {
+  algorithms::eytzinger(layout, targets, results);
+};
+constexpr auto btree_together = [](const auto& layout, auto targets, auto results) {
+  algorithms::btree(layout, targets, results);
 };
 
 template <class Key>
@@ -302,9 +291,12 @@ void register_builtin_methods() {
   add_method<eytzinger>("eytzinger", "descends the keys laid out breadth-first");
   add_method<btree>("btree",
                     "descends a B+ tree of 64-byte nodes, each searched by vector compares");
-  add_method<branchless_batch>("branchless-batch", "branchless on a batch of targets in lockstep");
-  add_method<eytzinger_batch>("eytzinger-batch", "eytzinger on a batch of targets in lockstep");
-  add_method<btree_batch>("btree-batch", "btree on a batch of targets in lockstep");
+  add_method<batch_of<branchless, branchless_together>::method>(
+      "branchless-batch", "branchless on a batch of targets in lockstep");
+  add_method<batch_of<eytzinger, eytzinger_together>::method>(
+      "eytzinger-batch", "eytzinger on a batch of targets in lockstep");
+  add_method<batch_of<btree, btree_together>::method>("btree-batch",
+                                                      "btree on a batch of targets in lockstep");
   add_method<interpolation>("interpolation", "probes where the target's value should lie");
   add_method<exponential>("exponential", "gallops from the front, then halves the bracket");
   add_method<learned>("learned",
