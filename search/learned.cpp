@@ -11,8 +11,6 @@
 #include <type_traits>
 #include <vector>
 
-#include "modern.hpp"
-
 namespace velk_sr::algorithms {
 
 using learned_detail::value_of;
@@ -217,8 +215,5 @@ std::int32_t learned_index<Entry>::predicted(key target) const {
 template class learned_index<list_entry>;
 template class learned_index<std::uint32_t>;
 template class learned_index<std::uint64_t>;
-template counted_search learned(const learned_index<list_entry>&, key_type);
-template counted_search learned(const learned_index<std::uint32_t>&, std::uint32_t);
-template counted_search learned(const learned_index<std::uint64_t>&, std::uint64_t);
 
 }  // namespace velk_sr::algorithms
