@@ -6,7 +6,6 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <new>
 
 #include "lab/measure/draws.hpp"
 #include "lab/measure/workload.hpp"
@@ -151,16 +150,6 @@ bool odd_sample(std::span<const Key> all, std::size_t n) {
   return true;
 }
 
-// An array of keys in aligned memory, or the run failure that says how much `what` needed.
-template <lab_key Key>
-velk_sr::memory::aligned_array<Key> allocate_keys(std::size_t size, std::string_view what) {
-  try {
-    return velk_sr::memory::aligned_array<Key>(size);
-  } catch (const std::bad_alloc&) {
-    cannot_allocate(size * sizeof(Key), what);
-  }
-}
-
 }  // namespace
 
 std::span<const key_kind> key_kinds() { return kinds; }
@@ -174,14 +163,16 @@ std::span<const Key> keys_of(const key_set& set, std::int32_t n, std::int64_t se
     if (size == all.size()) {
       return all;
     }
-    owned = allocate_keys<Key>(size, fmt::format("a sample of {} keys of {}", n, set.name));
+    owned = allocate<Key, velk_sr::memory::aligned_array<Key>>(
+        size, fmt::format("a sample of {} keys of {}", n, set.name));
     const std::span<Key> sample = owned.elements();
     for (std::size_t i = 0; i < size; ++i) {
       sample[i] = all[sampled(i, all.size(), size)];
     }
     return sample;
   }
-  owned = allocate_keys<Key>(size, fmt::format("a list of {} keys", n));
+  owned =
+      allocate<Key, velk_sr::memory::aligned_array<Key>>(size, fmt::format("a list of {} keys", n));
   if constexpr (sizeof(Key) == 4) {
     set.kind->make32(owned.elements(), seed);
   } else {

@@ -70,12 +70,12 @@ workload<Key> make_workload(const key_set& set, std::int32_t n, const target_pla
 // The run failure for memory that could not be had: how much, and what it was for.
 [[noreturn]] void cannot_allocate(std::size_t bytes, std::string_view what);
 
-// A vector of `count` value-initialised elements, or the run failure that says how much memory
-// `what` needed.
-template <class Element>
-std::vector<Element> allocate(std::size_t count, std::string_view what) {
+// `count` elements in a vector (value-initialised) or in another array made from its length, or
+// the run failure that says how much memory `what` needed.
+template <class Element, class Array = std::vector<Element>>
+Array allocate(std::size_t count, std::string_view what) {
   try {
-    return std::vector<Element>(count);
+    return Array(count);
   } catch (const std::bad_alloc&) {
   } catch (const std::length_error&) {
   }
